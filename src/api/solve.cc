@@ -1,0 +1,72 @@
+// The exported C boundary: copies the request, solves it inside one guard, and hands back one
+// malloc block. No exception crosses this file.
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "api/request_reader.h"
+#include "api/response_writer.h"
+#include "solver/solver.h"
+#include "varbex.h"
+
+namespace varbex {
+namespace {
+
+using nlohmann::json;
+
+char* copyToBlock(const char* text, std::size_t size) noexcept {
+  char* block = static_cast<char*>(std::malloc(size + 1));
+  if (block != nullptr) std::memcpy(block, text, size + 1);
+  return block;
+}
+
+char* copyToBlock(const std::string& text) noexcept {
+  return copyToBlock(text.c_str(), text.size());
+}
+
+std::string solveText(const char* request) {
+  std::string text(request);
+  PackingRequest parsed = readRequest(json::parse(text));
+  text.clear();
+  const PackingOutcome outcome = Solver().solve(parsed.items, parsed.boxes);
+  return responseText(outcome, -1);
+}
+
+// A parse error quotes the input, which may not be valid UTF-8; then the strict dump throws and
+// the envelope is written again with such bytes replaced by U+FFFD.
+char* envelopeBlock(const char* message) noexcept {
+  try {
+    json envelope;
+    envelope["success"] = false;
+    envelope["error"] = message;
+    std::string text;
+    try {
+      text = envelope.dump(-1, ' ', false, json::error_handler_t::strict);
+    } catch (const json::type_error&) {
+      text = envelope.dump(-1, ' ', false, json::error_handler_t::replace);
+    }
+    return copyToBlock(text);
+  } catch (...) {
+    // Out of memory while building the envelope: a fixed text needs no allocation but the block.
+    static const char kOutOfMemory[] = R"({"error":"std::bad_alloc","success":false})";
+    return copyToBlock(kOutOfMemory, sizeof kOutOfMemory - 1);
+  }
+}
+
+}  // namespace
+}  // namespace varbex
+
+extern "C" VARBEX_API char* varbex_solve(const char* request) {
+  try {
+    return varbex::copyToBlock(varbex::solveText(request ? request : "{}"));
+  } catch (const std::exception& e) {
+    return varbex::envelopeBlock(e.what());
+  } catch (...) {
+    return varbex::envelopeBlock("unknown failure");
+  }
+}
+
+extern "C" VARBEX_API void varbex_free(char* response) { std::free(response); }

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <vector>
+
+#include "fill/layer_filler.h"
+#include "model/layer.h"
+
+namespace varbex {
+
+// Offers the free spaces left by the layers (lowest first, then larger volume, then larger area)
+// to the layer filler with the remaining items; each space that takes an item becomes one more
+// layer and the spaces are cut again around it. Ends when no item, no space or no taker is left.
+std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, LayerFiller& filler,
+                            double width, double length, double depth);
+
+}  // namespace varbex

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "model/box.h"
+#include "model/layer.h"
+#include "model/placed_item.h"
+#include "orient/orientation_chooser.h"
+
+namespace varbex {
+
+class TrialPacker;
+
+// The region a layer fills: its corner, its far edges in x and y, the height free above its
+// floor, and a fixed layer depth (0 lets the items set it).
+struct Region {
+  double x0, y0, z0;
+  double xEnd, yEnd;
+  double freeDepth;
+  double layerDepth;
+};
+
+// Fills one region of a box in rows along x that advance along y. Every item placed gets the
+// stack above it and, when shorter than its row, the gap behind it, filled the same way.
+// One filler serves every layer and gap of one trial packing, so its chooser's memo lasts.
+class LayerFiller {
+ public:
+  LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer);
+
+  // Takes items from the top (back) of `remaining` and appends every item placed to `placed`.
+  // Items too heavy for what the box can still carry are dropped from `remaining`; every other
+  // item not placed is back on it, in its old relative order. `firstOrientation`, when given,
+  // places its very item object exactly so, without asking the chooser or checking the fit.
+  Layer fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed, const Region& region,
+                  bool checkStability, std::optional<OrientedItem> firstOrientation = {});
+
+ private:
+  BoxRef box_;
+  OrientationChooser chooser_;
+};
+
+}  // namespace varbex

@@ -1,0 +1,193 @@
+#include "fill/volume_filler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "fill/gap_filler.h"
+#include "fill/layer_filler.h"
+#include "orient/orientation_chooser.h"
+#include "orient/trial_packer.h"
+
+namespace varbex {
+namespace {
+
+// The lookahead's trial fills: volume fillers in lookahead mode.
+class LookaheadPacker final : public TrialPacker {
+ public:
+  FilledBox trialPack(const BoxRef& volume, const ItemPool& pool) const override {
+    VolumeFiller filler(volume);
+    filler.setLookaheadMode(true);
+    return filler.fill(pool);
+  }
+};
+
+const LookaheadPacker kLookaheadPacker;
+
+bool anyItemMayTurn(const std::vector<ItemRef>& items) {
+  return std::any_of(items.begin(), items.end(), [](const ItemRef& item) {
+    return item->rotationPolicy() != RotationPolicy::Never;
+  });
+}
+
+std::vector<PlacedItem> itemsOf(const std::vector<Layer>& layers) {
+  std::vector<PlacedItem> items;
+  for (const Layer& layer : layers) {
+    items.insert(items.end(), layer.items().begin(), layer.items().end());
+  }
+  return items;
+}
+
+double heightOf(const std::vector<Layer>& layers) {
+  double height = 0;
+  for (const Layer& layer : layers) height += layer.depth();
+  return height;
+}
+
+// Larger footprints below smaller ones, deeper below shallower on equal area; every layer keeps
+// its inside and is lowered or raised to lie on the one beneath.
+std::vector<Layer> restack(std::vector<Layer> layers) {
+  std::stable_sort(layers.begin(), layers.end(), [](const Layer& a, const Layer& b) {
+    if (a.area() != b.area()) return a.area() > b.area();
+    return a.depth() > b.depth();
+  });
+  std::vector<Layer> stacked;
+  stacked.reserve(layers.size());
+  double height = 0;
+  for (const Layer& layer : layers) {
+    Layer moved;
+    for (const PlacedItem& item : layer.items()) {
+      const double dz = ((item.z - layer.startZ()) + height) - item.z;
+      moved.insert(item.translated(0, 0, dz));
+    }
+    height += moved.depth();
+    stacked.push_back(std::move(moved));
+  }
+  return stacked;
+}
+
+// Back from a turned frame: x and y, width and length, and the first two code letters exchange.
+Layer turnedBack(const Layer& layer) {
+  Layer turned;
+  for (const PlacedItem& item : layer.items()) {
+    PlacedItem copy = item;
+    std::swap(copy.x, copy.y);
+    std::swap(copy.width, copy.length);
+    if (copy.orientation.size() >= 2) std::swap(copy.orientation[0], copy.orientation[1]);
+    turned.insert(std::move(copy));
+  }
+  return turned;
+}
+
+// Lower z first, then lower y, then lower x; positions within 1e-6 count as level.
+bool readingOrder(const PlacedItem& a, const PlacedItem& b) {
+  if (std::fabs(a.z - b.z) > 0.000001) return a.z < b.z;
+  if (std::fabs(a.y - b.y) > 0.000001) return a.y < b.y;
+  return a.x < b.x;
+}
+
+FilledBox finish(FilledBox filled) {
+  if (filled.itemCount() <= 1) return filled;
+  std::vector<PlacedItem> items = filled.items();
+  std::stable_sort(items.begin(), items.end(), readingOrder);
+  FilledBox ordered(filled.box());
+  for (PlacedItem& item : items) ordered.addItem(std::move(item));
+  return ordered;
+}
+
+}  // namespace
+
+VolumeFiller::VolumeFiller(BoxRef box) : box_(std::move(box)) {}
+
+FilledBox VolumeFiller::fill(const ItemPool& pool) const {
+  const std::vector<ItemRef>& items = pool.sorted();
+  if (items.empty()) return FilledBox(box_);
+
+  std::vector<std::pair<double, double>> frames{{box_->width(), box_->length()}};
+  if (!lookaheadMode_ && anyItemMayTurn(items)) frames.emplace_back(box_->length(), box_->width());
+
+  std::vector<FilledBox> kept;
+  for (const auto& [width, length] : frames) {
+    for (const std::optional<OrientedItem>& choice : firstItemChoices(items.front(), width, length)) {
+      FilledBox result = fillOriented(width, length, choice, items);
+      if (result.itemCount() == items.size()) return finish(std::move(result));
+      kept.push_back(std::move(result));
+    }
+  }
+  std::size_t best = 0;
+  double bestUtilisation = kept[0].volumeUtilisation();
+  for (std::size_t i = 1; i < kept.size(); ++i) {
+    const double utilisation = kept[i].volumeUtilisation();
+    // Strict: on equal utilisation the earlier trial stays.
+    if (utilisation > bestUtilisation) {
+      best = i;
+      bestUtilisation = utilisation;
+    }
+  }
+  return finish(std::move(kept[best]));
+}
+
+std::vector<std::optional<OrientedItem>> VolumeFiller::firstItemChoices(const ItemRef& first,
+                                                                        double width,
+                                                                        double length) const {
+  if (lookaheadMode_) return {std::nullopt};
+  const OrientationChooser chooser(box_);
+  std::vector<std::optional<OrientedItem>> choices;
+  for (OrientedItem& candidate :
+       chooser.candidateOrientations(first, nullptr, width, length, box_->depth())) {
+    const bool repeated = std::any_of(choices.begin(), choices.end(), [&](const auto& c) {
+      return c->width == candidate.width && c->length == candidate.length &&
+             c->depth == candidate.depth;
+    });
+    if (!repeated) choices.emplace_back(std::move(candidate));
+  }
+  if (choices.empty()) choices.emplace_back(std::nullopt);
+  return choices;
+}
+
+FilledBox VolumeFiller::fillOriented(double width, double length,
+                                     const std::optional<OrientedItem>& firstOrientation,
+                                     const std::vector<ItemRef>& items) const {
+  LayerFiller filler(box_, lookaheadMode_, &kLookaheadPacker);
+  ItemStack remaining(items.rbegin(), items.rend());
+  std::vector<Layer> layers;
+  while (!remaining.empty()) {
+    const double z0 = heightOf(layers);
+    std::vector<PlacedItem> placed = itemsOf(layers);
+    const std::optional<OrientedItem> override =
+        placed.empty() ? firstOrientation : std::optional<OrientedItem>();
+    const Region region{0, 0, z0, width, length, box_->depth() - z0, 0};
+
+    ItemStack trialRemaining = remaining;
+    std::vector<PlacedItem> trialPlaced = placed;
+    Layer trial = filler.fillLayer(trialRemaining, trialPlaced, region, true, override);
+    if (trial.isEmpty()) break;
+    if (trial.depth() == trial.items().front().depth) {
+      layers.push_back(std::move(trial));
+      remaining = std::move(trialRemaining);
+      continue;
+    }
+    // Again with the depth fixed, so that every item of the layer, the first one included, gets
+    // a stack above it up to the layer's top.
+    Region fixed = region;
+    fixed.layerDepth = trial.depth();
+    Layer layer = filler.fillLayer(remaining, placed, fixed, true, override);
+    // Cannot place nothing after the trial placed something; guarded so the loop always ends.
+    if (layer.isEmpty()) break;
+    layers.push_back(std::move(layer));
+  }
+  if (!lookaheadMode_ && !layers.empty()) {
+    layers = restack(std::move(layers));
+    layers = fillGaps(std::move(layers), remaining, filler, width, length, box_->depth());
+  }
+  if (width != box_->width()) {
+    for (Layer& layer : layers) layer = turnedBack(layer);
+  }
+  FilledBox result(box_);
+  for (const Layer& layer : layers) {
+    for (const PlacedItem& item : layer.items()) result.addItem(item);
+  }
+  return result;
+}
+
+}  // namespace varbex

@@ -1,0 +1,58 @@
+#include "model/item.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+#include "model/sorted_triple.h"
+
+namespace varbex {
+
+double Item::volume() const { return (width() * length()) * depth(); }
+
+nlohmann::json Item::toJson() const {
+  nlohmann::json json;
+  json["ItemCode"] = itemCode();
+  json["ItemReference"] = itemReference();
+  json["Width"] = width();
+  json["Length"] = length();
+  json["Depth"] = depth();
+  json["Weight"] = weight();
+  json["BoxGroup"] = nullptr;
+  json["AllowedRotation"] = rotationPolicyName(rotationPolicy());
+  json["Volume"] = volume();
+  return json;
+}
+
+nlohmann::json LinkedItem::toJson() const {
+  nlohmann::json json = Item::toJson();
+  json["BoxGroup"] = boxGroup();
+  return json;
+}
+
+ConcreteItem::ConcreteItem(std::string itemCode, std::string itemReference, double width,
+                           double length, double depth, double weight,
+                           RotationPolicy rotationPolicy)
+    : itemCode_(std::move(itemCode)),
+      itemReference_(std::move(itemReference)),
+      width_(width),
+      length_(length),
+      depth_(depth),
+      weight_(weight),
+      rotationPolicy_(rotationPolicy) {}
+
+ConcreteLinkedItem::ConcreteLinkedItem(ConcreteItem item, std::string boxGroup)
+    : item_(std::move(item)), boxGroup_(std::move(boxGroup)) {
+  if (boxGroup_.empty()) {
+    throw std::invalid_argument("ConcreteLinkedItem requires a non-empty box group");
+  }
+}
+
+bool haveSameShape(const Item& a, const Item& b) {
+  if (&a == &b) return true;
+  return SortedTriple(a.width(), a.length(), a.depth()) ==
+         SortedTriple(b.width(), b.length(), b.depth());
+}
+
+}  // namespace varbex

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "model/rotation_policy.h"
+
+namespace varbex {
+
+// One physical piece to pack; immutable once built and shared by every holder. Codes need not be
+// unique: identity, not equality, tells two items apart.
+class Item {
+ public:
+  virtual ~Item() = default;
+
+  virtual const std::string& itemCode() const = 0;
+  virtual const std::string& itemReference() const = 0;
+  virtual double width() const = 0;   // along x when unturned
+  virtual double length() const = 0;  // along y when unturned
+  virtual double depth() const = 0;   // along z when unturned
+  virtual double weight() const = 0;
+  virtual RotationPolicy rotationPolicy() const = 0;
+
+  virtual double volume() const;
+  virtual nlohmann::json toJson() const;
+};
+
+using ItemRef = std::shared_ptr<const Item>;
+
+class ConcreteItem final : public Item {
+ public:
+  ConcreteItem(std::string itemCode, std::string itemReference, double width, double length,
+               double depth, double weight, RotationPolicy rotationPolicy);
+
+  const std::string& itemCode() const override { return itemCode_; }
+  const std::string& itemReference() const override { return itemReference_; }
+  double width() const override { return width_; }
+  double length() const override { return length_; }
+  double depth() const override { return depth_; }
+  double weight() const override { return weight_; }
+  RotationPolicy rotationPolicy() const override { return rotationPolicy_; }
+
+ private:
+  std::string itemCode_;
+  std::string itemReference_;
+  double width_;
+  double length_;
+  double depth_;
+  double weight_;
+  RotationPolicy rotationPolicy_;
+};
+
+// An item that may share a box only with items of its own box group or with ungrouped items.
+class LinkedItem : public Item {
+ public:
+  virtual const std::string& boxGroup() const = 0;
+  nlohmann::json toJson() const override;
+};
+
+class ConcreteLinkedItem final : public LinkedItem {
+ public:
+  // Throws std::invalid_argument when boxGroup is empty.
+  ConcreteLinkedItem(ConcreteItem item, std::string boxGroup);
+
+  const std::string& itemCode() const override { return item_.itemCode(); }
+  const std::string& itemReference() const override { return item_.itemReference(); }
+  double width() const override { return item_.width(); }
+  double length() const override { return item_.length(); }
+  double depth() const override { return item_.depth(); }
+  double weight() const override { return item_.weight(); }
+  RotationPolicy rotationPolicy() const override { return item_.rotationPolicy(); }
+  const std::string& boxGroup() const override { return boxGroup_; }
+
+ private:
+  ConcreteItem item_;
+  std::string boxGroup_;
+};
+
+// The box group of a linked item, or nullptr for an item that may go into any box.
+inline const std::string* boxGroupOf(const Item& item) {
+  const auto* linked = dynamic_cast<const LinkedItem*>(&item);
+  return linked ? &linked->boxGroup() : nullptr;
+}
+
+// Same object, or equal (width, length, depth) triples once each is sorted ascending.
+bool haveSameShape(const Item& a, const Item& b);
+
+}  // namespace varbex

@@ -1,0 +1,42 @@
+#include "model/item_pool.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace varbex {
+
+bool ItemKeys::isUnordered(const ItemRef& item) {
+  return std::isnan(item->volume()) || std::isnan(item->weight());
+}
+
+void ItemPool::removePlaced(const std::vector<PlacedItem>& placed) {
+  if (placed.empty()) return;
+  std::vector<ItemRef>& items = mutableEntries();
+  for (const PlacedItem& p : placed) {
+    const auto match = std::find(items.begin(), items.end(), p.item);
+    if (match != items.end()) items.erase(match);
+  }
+}
+
+bool ItemPool::hasLinkedItems() const {
+  return std::any_of(entries().begin(), entries().end(),
+                     [](const ItemRef& item) { return boxGroupOf(*item) != nullptr; });
+}
+
+std::map<std::string, std::int32_t> ItemPool::groupCounts() const {
+  std::map<std::string, std::int32_t> counts;
+  for (const ItemRef& item : entries()) {
+    if (const std::string* group = boxGroupOf(*item)) ++counts[*group];
+  }
+  return counts;
+}
+
+std::map<std::string, std::int32_t> groupCounts(const std::vector<PlacedItem>& placed) {
+  std::map<std::string, std::int32_t> counts;
+  for (const PlacedItem& p : placed) {
+    if (const std::string* group = boxGroupOf(*p.item)) ++counts[*group];
+  }
+  return counts;
+}
+
+}  // namespace varbex

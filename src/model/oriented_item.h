@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/item.h"
+
+namespace varbex {
+
+// An item turned into one of six axis-aligned orientations. The code names which of the item's
+// own dimensions (W, L, D) lies along x, y and z; "WLD" is unturned.
+struct OrientedItem {
+  ItemRef item;
+  double width = 0;   // along x
+  double length = 0;  // along y
+  double depth = 0;   // along z
+  std::string orientation;
+
+  OrientedItem() = default;
+  OrientedItem(ItemRef item, double width, double length, double depth, std::string orientation);
+
+  // The orientations the item's rotation policy allows, in a fixed order; equal shapes all stay.
+  static std::vector<OrientedItem> allowedOrientations(const ItemRef& item);
+
+  bool isRotated() const { return orientation != "WLD"; }
+  // Whether the item stands without tipping: its narrow side against its height.
+  bool isStable() const;
+  // Same item object, or equal extents once both triples are sorted.
+  bool hasSameShape(const ItemRef& other) const;
+};
+
+}  // namespace varbex

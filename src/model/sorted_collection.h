@@ -1,0 +1,67 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace varbex {
+
+// Elements in insertion order plus a lazily built view in sorter order. The view is rebuilt on the
+// first sorted() after a change and cached until the next change; the sorter is shared by copies.
+//
+// KeyAccess adapts an element for the sorter (KeyAccess::of) and tells whether it carries a NaN
+// sort key (KeyAccess::isUnordered).
+template <typename Element, typename Sorter, typename KeyAccess>
+class SortedCollection {
+ public:
+  explicit SortedCollection(std::shared_ptr<const Sorter> sorter) : sorter_(std::move(sorter)) {}
+
+  void add(Element element) {
+    entries_.push_back(std::move(element));
+    sortedValid_ = false;
+  }
+
+  const std::vector<Element>& sorted() const {
+    if (!sortedValid_) {
+      sortedView_ = entries_;
+      sortView();
+      sortedValid_ = true;
+    }
+    return sortedView_;
+  }
+
+  const std::vector<Element>& entries() const { return entries_; }
+  const std::shared_ptr<const Sorter>& sorter() const { return sorter_; }
+  std::size_t size() const { return entries_.size(); }
+  bool isEmpty() const { return entries_.empty(); }
+
+ protected:
+  std::vector<Element>& mutableEntries() {
+    sortedValid_ = false;
+    return entries_;
+  }
+
+ private:
+  void sortView() const {
+    const Sorter& sorter = *sorter_;
+    const auto before = [&sorter](const Element& a, const Element& b) {
+      return sorter.compare(KeyAccess::of(a), KeyAccess::of(b)) < 0;
+    };
+    // A NaN key breaks the strict weak order that std::sort's unguarded loops rely on and could
+    // send them past the ends; the merge sort stays in bounds with any comparator.
+    if (std::any_of(sortedView_.begin(), sortedView_.end(), KeyAccess::isUnordered)) {
+      std::stable_sort(sortedView_.begin(), sortedView_.end(), before);
+    } else {
+      std::sort(sortedView_.begin(), sortedView_.end(), before);
+    }
+  }
+
+  std::shared_ptr<const Sorter> sorter_;
+  std::vector<Element> entries_;
+  mutable std::vector<Element> sortedView_;
+  mutable bool sortedValid_ = false;
+};
+
+}  // namespace varbex

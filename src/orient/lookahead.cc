@@ -1,0 +1,89 @@
+#include "orient/lookahead.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <memory>
+
+#include "model/box.h"
+#include "model/item_pool.h"
+#include "model/item_sorter.h"
+
+namespace varbex {
+namespace {
+
+constexpr std::size_t kMaxItemsLookedAt = 7;
+
+std::size_t itemsLookedAt(const LookaheadQuestion& question) {
+  return std::min(kMaxItemsLookedAt, question.nextItems.size());
+}
+
+double rowSpanWith(const LookaheadQuestion& question, const OrientedItem& candidate) {
+  return std::max(question.rowLength, candidate.length);
+}
+
+// v x 1e6 rounded half away from zero. llround of a value beyond the 64-bit range (or of a NaN)
+// is unspecified, so such values are pinned to the lowest integer, as the x86 instruction does.
+std::int64_t micro(double value) {
+  const double scaled = value * 1000000;
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  if (!(scaled > -kLimit && scaled < kLimit)) return INT64_MIN;
+  return std::llround(scaled);
+}
+
+// Fills one working volume from the pool and takes what it placed out of the pool.
+void fillAndRemove(double width, double length, double depth, ItemPool& pool,
+                   const TrialPacker& packer) {
+  const BoxRef volume = std::make_shared<WorkingVolume>(width, length, depth);
+  const FilledBox filled = packer.trialPack(volume, pool);
+  pool.removePlaced(filled.items());
+}
+
+}  // namespace
+
+LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate) {
+  LookaheadKey key;
+  auto& w = key.words;
+  w[0] = micro(question.freeWidth);
+  w[1] = micro(question.freeLength);
+  w[2] = micro(candidate.width);
+  w[3] = micro(candidate.length);
+  w[4] = micro(rowSpanWith(question, candidate));
+  w[5] = micro(question.freeDepth);
+  const std::size_t n = itemsLookedAt(question);
+  w[6] = static_cast<std::int64_t>(n);
+  const ItemStack& next = question.nextItems;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Item& item = *next[next.size() - 1 - i];
+    const std::size_t at = 7 + 5 * i;
+    w[at] = micro(item.width());
+    w[at + 1] = micro(item.length());
+    w[at + 2] = micro(item.depth());
+    w[at + 3] = micro(item.weight());
+    w[at + 4] = static_cast<std::int64_t>(static_cast<std::int32_t>(item.rotationPolicy()));
+  }
+  return key;
+}
+
+std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedItem& candidate,
+                             const TrialPacker& packer) {
+  const LookaheadKey key = makeLookaheadKey(question, candidate);
+  LookaheadCache& cache = LookaheadCache::forThisThread();
+  if (const std::int32_t* known = cache.find(key)) return *known;
+
+  const std::size_t n = itemsLookedAt(question);
+  const ItemStack& next = question.nextItems;
+  ItemPool pool(std::make_shared<DefaultItemSorter>());
+  for (std::size_t i = 0; i < n; ++i) pool.add(next[next.size() - 1 - i]);
+
+  const double rowSpan = rowSpanWith(question, candidate);
+  fillAndRemove(question.freeWidth - candidate.width, rowSpan, question.freeDepth, pool, packer);
+  fillAndRemove(question.freeWidth, question.freeLength - rowSpan, question.freeDepth, pool,
+                packer);
+
+  const auto result = static_cast<std::int32_t>(n - pool.size());
+  cache.insert(key, result);
+  return result;
+}
+
+}  // namespace varbex

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+
+#include "model/oriented_item.h"
+#include "orient/lookahead_cache.h"
+#include "orient/orientation_chooser.h"
+#include "orient/trial_packer.h"
+
+namespace varbex {
+
+// What the ranking knows at the position where a candidate would be placed.
+struct LookaheadQuestion {
+  double freeWidth;
+  double freeLength;
+  double freeDepth;
+  double rowLength;
+  const ItemStack& nextItems;  // the last element is the next item
+};
+
+// The key of a question about one candidate: extents and next items rounded to 1e-6.
+LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate);
+
+// How many of the next items (at most seven) the rest of the row beside the candidate and the
+// space in front of the row take together, answered from this thread's cache when asked before.
+std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedItem& candidate,
+                             const TrialPacker& packer);
+
+}  // namespace varbex

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "model/box.h"
+#include "model/oriented_item.h"
+
+namespace varbex {
+
+class TrialPacker;
+
+using ItemStack = std::vector<ItemRef>;  // the last element is the next item to try
+
+// Decides in which orientation an item goes at one free position, or that it does not go there.
+// Lives for one trial packing of one box and remembers, per item shape, whether the item can
+// stand stably anywhere in that box.
+class OrientationChooser {
+ public:
+  // packer is used for lookahead trial fills and may be null when lookahead is disabled; it must
+  // outlive the chooser.
+  explicit OrientationChooser(BoxRef box, const TrialPacker* packer = nullptr);
+
+  void setLookaheadDisabled(bool disabled) { lookaheadDisabled_ = disabled; }
+  bool lookaheadDisabled() const { return lookaheadDisabled_; }
+  const Box& box() const { return *box_; }
+  const TrialPacker* packer() const { return packer_; }
+
+  // Distinct allowed orientations that fit the free space, in generation order. An item shaped
+  // like `previous` is offered that orientation only.
+  std::vector<OrientedItem> candidateOrientations(const ItemRef& item,
+                                                  const OrientedItem* previous, double freeWidth,
+                                                  double freeLength, double freeDepth) const;
+
+  // Drops unstable candidates unless the item cannot stand stably anywhere in the box.
+  std::vector<OrientedItem> keepStable(const ItemRef& item, std::vector<OrientedItem> candidates);
+
+  bool hasStableOrientation(const ItemRef& item);
+
+  // The best-ranked candidate, or nothing when no orientation may be placed here.
+  std::optional<OrientedItem> chooseOrientation(const ItemRef& item, const OrientedItem* previous,
+                                                const ItemStack& nextItems, double freeWidth,
+                                                double freeLength, double freeDepth,
+                                                double rowLength, bool checkStability);
+
+  std::size_t stableShapeCacheSize() const { return stableShapeCache_.size(); }
+
+ private:
+  std::string shapeKey(const Item& item) const;
+
+  BoxRef box_;
+  const TrialPacker* packer_;
+  bool lookaheadDisabled_ = false;
+  std::unordered_map<std::string, bool> stableShapeCache_;
+};
+
+}  // namespace varbex

@@ -1,0 +1,127 @@
+#include "orient/orientation_ranking.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "model/sorted_triple.h"
+#include "orient/lookahead.h"
+
+namespace varbex {
+namespace {
+
+// Steps 1 to 3: an orientation that fills a free extent exactly goes first.
+int compareFilled(double leftP, double leftQ) {
+  if (leftP <= 0 && leftQ > 0) return -1;
+  if (leftP > 0 && leftQ <= 0) return 1;
+  return 0;
+}
+
+// "If they differ, the smaller goes first"; a NaN on either side puts q first.
+int smallerFirst(double p, double q) {
+  if (p == q) return 0;
+  return p < q ? -1 : 1;
+}
+
+// Truncation toward zero as the x86 conversion does it: a value beyond the 64-bit range, or a NaN,
+// becomes the lowest integer instead of undefined behaviour.
+std::int64_t truncateToInt64(double value) {
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  if (!(value > -kLimit && value < kLimit)) return INT64_MIN;
+  return static_cast<std::int64_t>(value);
+}
+
+// Signed 64-bit product that wraps on overflow instead of being undefined.
+std::int64_t wrappingMultiply(std::int64_t a, std::int64_t b) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(b));
+}
+
+bool liesFlat(const OrientedItem& o, double smallest) {
+  return std::fabs(o.depth - smallest) < 1e-9;
+}
+
+}  // namespace
+
+OrientationRanking::OrientationRanking(const OrientationChooser& chooser, bool lookaheadDisabled,
+                                       double freeWidth, double freeLength, double freeDepth,
+                                       const ItemStack& nextItems, double rowLength)
+    : chooser_(chooser),
+      lookaheadDisabled_(lookaheadDisabled),
+      freeWidth_(freeWidth),
+      freeLength_(freeLength),
+      freeDepth_(freeDepth),
+      nextItems_(nextItems),
+      rowLength_(rowLength) {}
+
+bool OrientationRanking::allCopiesFollow(const OrientedItem& p) {
+  if (!sameShapeRestKnown_) {
+    sameShapeRest_ = std::all_of(nextItems_.rbegin(), nextItems_.rend(),
+                                 [&p](const ItemRef& next) { return p.hasSameShape(next); });
+    sameShapeRestKnown_ = true;
+  }
+  return sameShapeRest_;
+}
+
+int OrientationRanking::compare(const OrientedItem& p, const OrientedItem& q) {
+  const double dwP = freeWidth_ - p.width;
+  const double dwQ = freeWidth_ - q.width;
+  if (const int r = compareFilled(dwP, dwQ)) return r;
+  const double dlP = freeLength_ - p.length;
+  const double dlQ = freeLength_ - q.length;
+  if (const int r = compareFilled(dlP, dlQ)) return r;
+  if (const int r = compareFilled(freeDepth_ - p.depth, freeDepth_ - q.depth)) return r;
+
+  if (allCopiesFollow(p) && !nextItems_.empty()) {
+    const std::int64_t copies = static_cast<std::int64_t>(nextItems_.size()) + 1;
+    const std::int64_t gridP = gridCount(p);
+    const std::int64_t gridQ = gridCount(q);
+    const bool allP = gridP >= copies;
+    const bool allQ = gridQ >= copies;
+    if (allP != allQ) return allP ? -1 : 1;
+    if (gridP != gridQ) return gridP > gridQ ? -1 : 1;
+  }
+
+  if (!nextItems_.empty()) {
+    const ItemRef& next = nextItems_.back();
+    const bool nextFitsP =
+        !chooser_.candidateOrientations(next, &p, freeWidth_ - p.width, freeLength_, freeDepth_)
+             .empty();
+    const bool nextFitsQ =
+        !chooser_.candidateOrientations(next, &q, freeWidth_ - q.width, freeLength_, freeDepth_)
+             .empty();
+    if (nextFitsP != nextFitsQ) return nextFitsP ? -1 : 1;
+    const std::int32_t aheadP = lookahead(p);
+    const std::int32_t aheadQ = lookahead(q);
+    if (aheadP != aheadQ) return aheadP > aheadQ ? -1 : 1;
+  }
+
+  const Item& item = *p.item;
+  if (item.rotationPolicy() == RotationPolicy::BestFit) {
+    const SortedTriple sides(item.width(), item.length(), item.depth());
+    if (sides.high > 0 && sides.low / sides.high <= 0.3) {
+      const bool flatP = liesFlat(p, sides.low);
+      const bool flatQ = liesFlat(q, sides.low);
+      if (flatP != flatQ) return flatP ? -1 : 1;
+    }
+  }
+
+  if (const int r = smallerFirst(std::min(dlP, dwP), std::min(dlQ, dwQ))) return r;
+  if (const int r = smallerFirst(p.length * p.width, q.length * q.width)) return r;
+  return 0;
+}
+
+std::int64_t OrientationRanking::gridCount(const OrientedItem& o) const {
+  if (o.width <= 0 || o.length <= 0 || o.depth <= 0) return 0;
+  const std::int64_t cx = truncateToInt64(freeWidth_ / o.width);
+  const std::int64_t cy = truncateToInt64(freeLength_ / o.length);
+  const std::int64_t cz = truncateToInt64(freeDepth_ / o.depth);
+  return wrappingMultiply(wrappingMultiply(cz, cy), cx);
+}
+
+std::int32_t OrientationRanking::lookahead(const OrientedItem& o) const {
+  if (lookaheadDisabled_ || chooser_.packer() == nullptr) return 0;
+  const LookaheadQuestion question{freeWidth_, freeLength_, freeDepth_, rowLength_, nextItems_};
+  return answerLookahead(question, o, *chooser_.packer());
+}
+
+}  // namespace varbex

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+
+#include "model/oriented_item.h"
+#include "orient/orientation_chooser.h"
+
+namespace varbex {
+
+// Three-way comparison of two candidate orientations of one item at one position, for one
+// choice. Prefers orientations that fill a free extent exactly, then ones whose grid holds all
+// remaining copies, then ones after which the next items fit, flat ones for flat items, smaller
+// left-over strips and smaller footprints.
+class OrientationRanking {
+ public:
+  OrientationRanking(const OrientationChooser& chooser, bool lookaheadDisabled, double freeWidth,
+                     double freeLength, double freeDepth, const ItemStack& nextItems,
+                     double rowLength);
+
+  // -1 when p goes first, 1 when q does, 0 when held equal.
+  int compare(const OrientedItem& p, const OrientedItem& q);
+
+  // Copies of o that fit the free space as a plain grid.
+  std::int64_t gridCount(const OrientedItem& o) const;
+
+  // How many of the next items (at most seven) two trial volumes beside and in front of the row
+  // would take with o placed; 0 when lookahead is disabled.
+  std::int32_t lookahead(const OrientedItem& o) const;
+
+ private:
+  bool allCopiesFollow(const OrientedItem& p);
+
+  const OrientationChooser& chooser_;
+  bool lookaheadDisabled_;
+  double freeWidth_;
+  double freeLength_;
+  double freeDepth_;
+  const ItemStack& nextItems_;
+  double rowLength_;
+  bool sameShapeRestKnown_ = false;
+  bool sameShapeRest_ = false;
+};
+
+}  // namespace varbex

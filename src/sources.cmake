@@ -1,0 +1,29 @@
+# Library sources, listed by hand in the order data flows up: model, orient, fill, solver, api.
+set(VARBEX_SOURCES
+  src/model/rotation_policy.cc
+  src/model/box.cc
+  src/model/item.cc
+  src/model/oriented_item.cc
+  src/model/placed_item.cc
+  src/model/layer.cc
+  src/model/filled_box.cc
+  src/model/box_sorter.cc
+  src/model/item_sorter.cc
+  src/model/packed_box_sorter.cc
+  src/model/item_pool.cc
+  src/model/filled_box_list.cc
+  src/orient/lookahead_cache.cc
+  src/orient/lookahead.cc
+  src/orient/orientation_chooser.cc
+  src/orient/orientation_ranking.cc
+  src/fill/free_space.cc
+  src/fill/layer_filler.cc
+  src/fill/gap_filler.cc
+  src/fill/volume_filler.cc
+  src/solver/box_chooser.cc
+  src/solver/weight_balancer.cc
+  src/solver/solver.cc
+  src/api/request_reader.cc
+  src/api/response_writer.cc
+  src/api/solve.cc
+)
