@@ -1,0 +1,51 @@
+# Front door for the usual tasks; every target first installs whatever is missing.
+#   make run     Release build, then solve examples/basic.json
+#   make test    Debug build with the tests, then ctest
+#   make build   Release build of the library and the command-line tool
+#   make asan    AddressSanitizer + UndefinedBehaviorSanitizer build, then ctest
+#   make tsan    ThreadSanitizer build, then ctest
+#   make clean   remove build/ (make distclean also removes .deps/ and .apt/)
+# WERROR=1 turns compiler warnings into errors, as CI does.
+
+WERROR ?= 0
+JOBS ?= 2
+CMAKE ?= cmake
+CTEST ?= ctest
+
+# Always pass the option, so that a cached ON from an earlier run does not outlive WERROR=1.
+WERROR_FLAG := -DVARBEX_WERROR=$(if $(filter 1 ON on yes,$(WERROR)),ON,OFF)
+
+.PHONY: all bootstrap build run test asan tsan clean distclean
+all: build
+
+bootstrap:
+	@scripts/bootstrap
+
+build: bootstrap
+	$(CMAKE) -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DVARBEX_BUILD_TESTS=OFF $(WERROR_FLAG)
+	$(CMAKE) --build build/release -j$(JOBS)
+
+run: build
+	build/release/cli/varbex solve --pretty examples/basic.json
+
+# $(1): build folder, $(2): extra CMake options
+define configure_build_and_test
+	$(CMAKE) -S . -B $(1) -DCMAKE_BUILD_TYPE=Debug -DVARBEX_BUILD_TESTS=ON $(WERROR_FLAG) $(2)
+	$(CMAKE) --build $(1) -j$(JOBS)
+	cd $(1) && $(CTEST) --output-on-failure -j$(JOBS)
+endef
+
+test: bootstrap
+	$(call configure_build_and_test,build/debug,)
+
+asan: bootstrap
+	$(call configure_build_and_test,build/asan,-DVARBEX_SANITIZE=ON)
+
+tsan: bootstrap
+	$(call configure_build_and_test,build/tsan,-DVARBEX_TSAN=ON)
+
+clean:
+	rm -rf build
+
+distclean: clean
+	rm -rf .deps .apt
