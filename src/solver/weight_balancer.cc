@@ -45,6 +45,7 @@ bool narrowsGap(double heavy, double light, double w) {
 WeightBalancer::WeightBalancer(BoxPool boxes) : boxes_(std::move(boxes)) {}
 
 FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
+  lastMove_ = Move{};
   const double targetLoad = list.meanItemWeight();
   Available available = initialSupply(boxes_, list);
   std::vector<FilledBox> work(list.sorted().begin(), list.sorted().end());
@@ -96,6 +97,7 @@ bool WeightBalancer::moveOneItem(std::vector<FilledBox>& work, std::size_t f, st
     if (boxGroupOf(*item)) continue;  // grouped items never move
     if (w + lightLoad > targetLoad) continue;
     if (!narrowsGap(heavyLoad, lightLoad, w)) continue;
+    if (undoesLastMove(w, heavy, light)) continue;
 
     std::vector<ItemRef> lightWith = lightItems;
     lightWith.push_back(item);
@@ -112,6 +114,7 @@ bool WeightBalancer::moveOneItem(std::vector<FilledBox>& work, std::size_t f, st
       available = std::move(trial);
       work[light] = std::move(*x);
       work.erase(work.begin() + static_cast<std::ptrdiff_t>(heavy));
+      lastMove_ = Move{};  // the box it came from is gone, so nothing can go back
       return true;
     }
     std::optional<FilledBox> y = boxFor(rest, heavyType, trial);
@@ -121,9 +124,19 @@ bool WeightBalancer::moveOneItem(std::vector<FilledBox>& work, std::size_t f, st
     available = std::move(trial);
     work[light] = std::move(*x);
     work[heavy] = std::move(*y);
+    lastMove_ = Move{w, heavy, light, true};
     return true;
   }
   return false;
+}
+
+// Moving the same weight straight back can never narrow the gap in exact arithmetic (the first
+// move needed w < H - L, the return needs w > H - L); only rounding of the half-differences can
+// make it look so, and then the item would swing between the two boxes until the deadline,
+// leaving an answer that depends on the machine's speed.
+bool WeightBalancer::undoesLastMove(double weight, std::size_t from, std::size_t to) const {
+  return lastMove_.made && lastMove_.weight == weight && lastMove_.from == to &&
+         lastMove_.to == from;
 }
 
 std::optional<FilledBox> WeightBalancer::boxFor(const std::vector<ItemRef>& items,

@@ -46,7 +46,18 @@ class WeightBalancer {
  private:
   using FitKey = std::pair<std::vector<const Item*>, const Box*>;
 
+  // The last move made: a weight and the work-list positions it went from and to.
+  struct Move {
+    double weight = 0;
+    std::size_t from = 0;
+    std::size_t to = 0;
+    bool made = false;
+  };
+
+  bool undoesLastMove(double weight, std::size_t from, std::size_t to) const;
+
   BoxPool boxes_;
+  Move lastMove_;
   std::map<FitKey, std::optional<FilledBox>> fitMemo_;
 };
 
