@@ -18,15 +18,31 @@ void restoreSkipped(ItemStack& remaining, ItemStack& skipped) {
   skipped.clear();
 }
 
-// The row state of one fillLayer call.
-struct Row {
+}  // namespace
+
+// Where a region's filling stands between two steps. The stack above an item and the gap behind
+// it are regions filled the same way; they are kept on an explicit stack of frames rather than
+// the call stack, because a tower of thin items nests them as deep as there are items.
+struct LayerFiller::Frame {
+  enum class Step { Start, NextItem, AfterStack, AfterGap, Closed };
+
+  Region region;
+  std::optional<OrientedItem> firstOrientation;
+  Layer layer;
   double x;
   double y;
-  double length = 0;  // the longest item placed in the row
-  std::optional<OrientedItem> previous;
-};
+  double rowLength = 0;  // the longest item placed in the current row
+  std::optional<OrientedItem> previous;  // placed last in the current row
+  std::optional<OrientedItem> current;   // placed just now, waiting for its stack and gap
+  ItemStack skipped;
+  Step step = Step::Start;
 
-}  // namespace
+  Frame(const Region& region, std::optional<OrientedItem> firstOrientation)
+      : region(region),
+        firstOrientation(std::move(firstOrientation)),
+        x(region.x0),
+        y(region.y0) {}
+};
 
 LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer)
     : box_(box), chooser_(std::move(box), packer) {
@@ -36,78 +52,130 @@ LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* 
 Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed,
                              const Region& region, bool checkStability,
                              std::optional<OrientedItem> firstOrientation) {
-  Layer layer;
-  const double capacity = box_->payloadCapacity();
-  if (remaining.empty()) return layer;
-  Row row{region.x0, region.y0, 0, std::nullopt};
-  ItemStack skipped;
-  do {
-    ItemRef item = std::move(remaining.back());
-    remaining.pop_back();
-
-    // Strictly greater: an item that uses up exactly what is left still goes in.
-    if (capacity >= 0 && item->weight() > capacity - weightOf(placed)) {
-      if (remaining.empty() && !skipped.empty()) restoreSkipped(remaining, skipped);
+  std::vector<Frame> frames;
+  frames.emplace_back(region, std::move(firstOrientation));
+  while (true) {
+    std::optional<Region> inner = advance(frames.back(), remaining, placed, checkStability);
+    if (inner) {
+      frames.emplace_back(*inner, std::nullopt);
       continue;
     }
+    Layer filled = std::move(frames.back().layer);
+    frames.pop_back();
+    if (frames.empty()) return filled;
+    frames.back().layer.merge(filled);
+  }
+}
 
-    std::optional<OrientedItem> orientation;
-    if (firstOrientation && firstOrientation->item == item) {
-      orientation = std::move(firstOrientation);
-      firstOrientation.reset();
-    } else {
-      orientation = chooser_.chooseOrientation(
-          item, row.previous ? &*row.previous : nullptr, remaining, region.xEnd - row.x,
-          region.yEnd - row.y, region.freeDepth, row.length, checkStability);
-    }
-
-    if (!orientation) {
-      if (!remaining.empty()) {
-        // Copies of an item that did not fit are not offered again in this row; the last item
-        // of the stack always stays so that the row goes on.
-        skipped.push_back(item);
-        while (remaining.size() >= 2 && haveSameShape(*remaining.back(), *item)) {
-          skipped.push_back(std::move(remaining.back()));
-          remaining.pop_back();
+std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
+                                           std::vector<PlacedItem>& placed,
+                                           bool checkStability) {
+  using Step = Frame::Step;
+  while (true) {
+    switch (f.step) {
+      case Step::Start:
+        if (remaining.empty()) return std::nullopt;
+        f.step = Step::NextItem;
+        break;
+      case Step::NextItem:
+        if (placeNextItem(f, remaining, placed, checkStability)) {
+          f.step = Step::AfterStack;
+          const OrientedItem& o = *f.current;
+          const double top = f.region.layerDepth > 0 ? f.region.layerDepth : f.layer.depth();
+          const double above = top - o.depth;
+          if (above > 0) {
+            return Region{f.x, f.y, f.region.z0 + o.depth, f.x + o.width, f.y + o.length, above,
+                          above};
+          }
+        } else if (f.step == Step::Closed || remaining.empty()) {
+          return std::nullopt;  // the layer is closed, or nothing is left to try
         }
-        continue;
+        break;
+      case Step::AfterStack: {
+        const OrientedItem& o = *f.current;
+        f.x += o.width;
+        f.step = Step::AfterGap;
+        if (f.rowLength > o.length) {
+          return Region{f.x - o.width, f.y + o.length, f.region.z0, f.x, f.y + f.rowLength,
+                        f.region.freeDepth, f.layer.depth()};
+        }
+        break;
       }
-      skipped.push_back(std::move(item));
-      restoreSkipped(remaining, skipped);
-      if (row.x > region.x0) {
-        row.y += row.length;
-        row.x = region.x0;
-        row.length = 0;
-        row.previous.reset();
-        continue;
-      }
-      return layer;  // a fresh row takes nothing: no further row can start
+      case Step::Closed:
+        return std::nullopt;
+      case Step::AfterGap:
+        f.previous = std::move(f.current);
+        f.current.reset();
+        if (remaining.empty() && !f.skipped.empty()) restoreSkipped(remaining, f.skipped);
+        if (remaining.empty()) return std::nullopt;
+        f.step = Step::NextItem;
+        break;
     }
+  }
+}
 
-    const OrientedItem& o = *orientation;
-    PlacedItem here(o, row.x, row.y, region.z0);
-    layer.insert(here);
-    placed.push_back(std::move(here));
-    row.length = std::max(o.length, row.length);
+// Takes the next item and places it at the current position; false when it was dropped or set
+// aside instead; the frame is closed when no further row can begin.
+bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<PlacedItem>& placed,
+                                bool checkStability) {
+  ItemRef item = std::move(remaining.back());
+  remaining.pop_back();
 
-    const double top = region.layerDepth > 0 ? region.layerDepth : layer.depth();
-    const double above = top - o.depth;
-    if (above > 0) {
-      const Region stack{row.x, row.y, region.z0 + o.depth, row.x + o.width, row.y + o.length,
-                         above, above};
-      layer.merge(fillLayer(remaining, placed, stack, checkStability));
+  const double capacity = box_->payloadCapacity();
+  // Strictly greater: an item that uses up exactly what is left still goes in.
+  if (capacity >= 0 && item->weight() > capacity - weightOf(placed)) {
+    if (remaining.empty() && !f.skipped.empty()) restoreSkipped(remaining, f.skipped);
+    return false;
+  }
+
+  std::optional<OrientedItem> orientation;
+  if (f.firstOrientation && f.firstOrientation->item == item) {
+    orientation = std::move(f.firstOrientation);
+    f.firstOrientation.reset();
+  } else {
+    orientation = chooser_.chooseOrientation(
+        item, f.previous ? &*f.previous : nullptr, remaining, f.region.xEnd - f.x,
+        f.region.yEnd - f.y, f.region.freeDepth, f.rowLength, checkStability);
+  }
+
+  if (!orientation) {
+    setAside(f, std::move(item), remaining);
+    return false;
+  }
+
+  PlacedItem here(*orientation, f.x, f.y, f.region.z0);
+  f.layer.insert(here);
+  placed.push_back(std::move(here));
+  f.rowLength = std::max(orientation->length, f.rowLength);
+  f.current = std::move(orientation);
+  return true;
+}
+
+// An item that fits nowhere at the current position waits in the skipped list. When nothing is
+// left to try, the skipped items go back on the stack and a new row starts, or, when the row is
+// still empty, the layer ends (the frame is closed with the stack restored).
+void LayerFiller::setAside(Frame& f, ItemRef item, ItemStack& remaining) {
+  if (!remaining.empty()) {
+    // Copies of an item that did not fit are not offered again in this row; the last item of
+    // the stack always stays so that the row goes on.
+    const Item& shape = *item;
+    f.skipped.push_back(std::move(item));
+    while (remaining.size() >= 2 && haveSameShape(*remaining.back(), shape)) {
+      f.skipped.push_back(std::move(remaining.back()));
+      remaining.pop_back();
     }
-
-    row.x += o.width;
-    if (row.length > o.length) {
-      const Region gap{row.x - o.width, row.y + o.length, region.z0, row.x, row.y + row.length,
-                       region.freeDepth, layer.depth()};
-      layer.merge(fillLayer(remaining, placed, gap, checkStability));
-    }
-    row.previous = std::move(orientation);
-    if (remaining.empty() && !skipped.empty()) restoreSkipped(remaining, skipped);
-  } while (!remaining.empty());
-  return layer;
+    return;
+  }
+  f.skipped.push_back(std::move(item));
+  restoreSkipped(remaining, f.skipped);
+  if (f.x > f.region.x0) {
+    f.y += f.rowLength;
+    f.x = f.region.x0;
+    f.rowLength = 0;
+    f.previous.reset();
+    return;
+  }
+  f.step = Frame::Step::Closed;
 }
 
 }  // namespace varbex

@@ -36,6 +36,15 @@ class LayerFiller {
                   bool checkStability, std::optional<OrientedItem> firstOrientation = {});
 
  private:
+  struct Frame;
+
+  // Runs a frame until it needs an inner region filled (returned) or is done (nothing).
+  std::optional<Region> advance(Frame& frame, ItemStack& remaining,
+                                std::vector<PlacedItem>& placed, bool checkStability);
+  bool placeNextItem(Frame& frame, ItemStack& remaining, std::vector<PlacedItem>& placed,
+                     bool checkStability);
+  void setAside(Frame& frame, ItemRef item, ItemStack& remaining);
+
   BoxRef box_;
   OrientationChooser chooser_;
 };
