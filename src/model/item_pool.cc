@@ -10,11 +10,14 @@ bool ItemKeys::isUnordered(const ItemRef& item) {
 }
 
 void ItemPool::removePlaced(const std::vector<PlacedItem>& placed) {
-  if (placed.empty()) return;
-  std::vector<ItemRef>& items = mutableEntries();
   for (const PlacedItem& p : placed) {
+    const std::vector<ItemRef>& items = entries();
     const auto match = std::find(items.begin(), items.end(), p.item);
-    if (match != items.end()) items.erase(match);
+    if (match == items.end()) continue;
+    // Only an actual removal invalidates the sorted view.
+    const auto offset = match - items.begin();
+    std::vector<ItemRef>& editable = mutableEntries();
+    editable.erase(editable.begin() + offset);
   }
 }
 

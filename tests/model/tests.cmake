@@ -1,0 +1,15 @@
+# The packing model: boxes, items, orientations, layers, filled boxes, their collections and the
+# default orders.
+varbex_add_test(model/rotation_policy)
+varbex_add_test(model/box)
+varbex_add_test(model/item)
+varbex_add_test(model/oriented_item)
+varbex_add_test(model/placed_item)
+varbex_add_test(model/layer)
+varbex_add_test(model/filled_box)
+varbex_add_test(model/sorted_collection)
+varbex_add_test(model/item_pool)
+varbex_add_test(model/filled_box_list)
+varbex_add_test(model/box_sorter)
+varbex_add_test(model/item_sorter)
+varbex_add_test(model/packed_box_sorter)
