@@ -8,21 +8,33 @@
 #include <memory>
 #include <string>
 
+#include "batch.h"
+#include "exit_status.h"
+#include "report.h"
+#include "text_file.h"
+
 namespace {
 
-constexpr int kAllPlaced = 0;
-constexpr int kUsageOrIoError = 1;
-constexpr int kRequestRejected = 2;
-constexpr int kItemsUnplaced = 3;
+using cli::kAllPlaced;
+using cli::kItemsUnplaced;
+using cli::kRequestRejected;
+using cli::kUsageOrIoError;
 
 constexpr char kUsage[] =
     "usage: varbex solve [FILE|-] [--pretty]\n"
+    "       varbex solve [FILE|-] [--pretty] --html REPORT.html\n"
+    "       varbex render [RESPONSE.json|-] [-o REPORT.html]\n"
+    "       varbex batch [IN.jsonl|-] [-o OUT.jsonl] [--jobs N]\n"
     "       varbex --help | --version\n"
     "\n"
-    "Packs the items of a JSON request into boxes and prints the JSON response.\n"
-    "The request is read from FILE, or from standard input when FILE is '-' or absent.\n"
-    "\n"
-    "  --pretty   indent the response with two spaces\n"
+    "solve   packs the items of a JSON request into boxes and prints the JSON response.\n"
+    "        The request is read from FILE, or from standard input when FILE is '-' or absent.\n"
+    "          --pretty        indent the response with two spaces\n"
+    "          --html REPORT   also write the packing report of the response to REPORT\n"
+    "render  writes the packing report of a response as one self-contained HTML file\n"
+    "        (to standard output without -o)\n"
+    "batch   solves one request per input line on N threads (default: one per core) and\n"
+    "        writes one response per line, in input order; a summary goes to standard error\n"
     "\n"
     "exit status: 0 all items placed, 3 some items unplaced, 2 request rejected (the\n"
     "message also goes to standard error), 1 usage or input/output error\n";
@@ -30,6 +42,7 @@ constexpr char kUsage[] =
 struct Options {
   std::string file = "-";
   bool pretty = false;
+  std::string html;  // where to write the report; empty for none
 };
 
 int fail(const std::string& message) {
@@ -49,6 +62,12 @@ bool parseSolveArguments(int argc, char** argv, Options& options, std::string& e
     const std::string arg = argv[i];
     if (arg == "--pretty") {
       options.pretty = true;
+    } else if (arg == "--html") {
+      if (i + 1 >= argc) {
+        error = "option '--html' needs a file name";
+        return false;
+      }
+      options.html = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option '" + arg + "'";
       return false;
@@ -261,13 +280,24 @@ int report(const std::string& response, bool pretty) {
   return fail("the library's response has no \"success\" member");
 }
 
+// Writes the packing report of a response that is not an error envelope.
+bool writeHtmlReport(const std::string& path, const std::string& response) {
+  const cli::Report page = cli::buildReport(response);
+  std::string error = page.error;
+  if (!page.html.empty() && cli::writeTextFile(path, page.html, error)) return true;
+  fail(error);
+  return false;
+}
+
 int solve(const Options& options) {
   std::string request;
   std::string error;
   if (!readRequest(options.file, request, error)) return fail(error);
   const std::unique_ptr<char, void (*)(char*)> response(varbex_solve(request.c_str()), varbex_free);
   if (!response) return fail("out of memory: the library returned no response");
-  return report(response.get(), options.pretty);
+  const int status = report(response.get(), options.pretty);
+  if (options.html.empty() || (status != kAllPlaced && status != kItemsUnplaced)) return status;
+  return writeHtmlReport(options.html, response.get()) ? status : kUsageOrIoError;
 }
 
 }  // namespace
@@ -283,6 +313,8 @@ int main(int argc, char** argv) {
     return kAllPlaced;
   }
   if (command.empty()) return usageError("no command given");
+  if (command == "render") return cli::renderCommand(argc, argv);
+  if (command == "batch") return cli::batchCommand(argc, argv);
   if (command != "solve") return usageError("unknown command '" + command + "'");
   Options options;
   std::string error;

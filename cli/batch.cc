@@ -1,0 +1,168 @@
+#include "batch.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "batch_solver.h"
+#include "exit_status.h"
+#include "progress_bar.h"
+#include "text_file.h"
+
+namespace cli {
+namespace {
+
+constexpr char kBatchUsage[] = "usage: varbex batch [IN.jsonl|-] [-o OUT.jsonl] [--jobs N]";
+constexpr auto kProgressTick = std::chrono::milliseconds(100);
+
+struct BatchOptions {
+  std::string input = "-";
+  std::string output = "-";
+  unsigned jobs = 0;  // 0: one per core
+};
+
+int failWith(const std::string& message) {
+  std::fprintf(stderr, "varbex: %s\n", message.c_str());
+  return kUsageOrIoError;
+}
+
+bool parseJobs(const std::string& text, unsigned& jobs) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 4) {
+    return false;
+  }
+  jobs = static_cast<unsigned>(std::stoul(text));
+  return jobs > 0;
+}
+
+// Returns false with `error` set when the arguments after "batch" are not understood.
+bool parseBatchArguments(int argc, char** argv, BatchOptions& options, std::string& error) {
+  bool haveInput = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool takesValue = arg == "-o" || arg == "--output" || arg == "-j" || arg == "--jobs";
+    if (takesValue && i + 1 >= argc) {
+      error = "option '" + arg + "' needs a value";
+      return false;
+    }
+    if (arg == "-o" || arg == "--output") {
+      options.output = argv[++i];
+    } else if (arg == "-j" || arg == "--jobs") {
+      if (!parseJobs(argv[++i], options.jobs)) {
+        error = "--jobs needs a whole number from 1 to 9999, not '" + std::string(argv[i]) + "'";
+        return false;
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      error = "unknown option '" + arg + "'";
+      return false;
+    } else if (haveInput) {
+      error = "more than one input file given";
+      return false;
+    } else {
+      options.input = arg;
+      haveInput = true;
+    }
+  }
+  return true;
+}
+
+// One entry per line; a final line end does not start another line, and a "\r" before "\n" is
+// dropped. Blank lines stay, so that output line k always answers input line k.
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.emplace_back(text, start, stop - start);
+    start = end + 1;
+  }
+  return lines;
+}
+
+unsigned threadCount(unsigned jobs) {
+  if (jobs > 0) return jobs;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? cores : 1;
+}
+
+bool writeLine(std::FILE* stream, const std::string& line) {
+  return std::fwrite(line.data(), 1, line.size(), stream) == line.size() &&
+         std::fputc('\n', stream) != EOF;
+}
+
+// Writes the responses in input order as they come in; returns false when the output fails.
+bool writeInOrder(BatchSolver& solver, std::FILE* out, ProgressBar& progress, Tally& total) {
+  for (size_t index = 0; index < solver.size(); ++index) {
+    std::optional<Solved> solved;
+    while (!(solved = solver.take(index, kProgressTick))) progress.update(solver.solvedCount());
+    if (!writeLine(out, solved->response)) return false;
+    total += solved->tally;
+    progress.update(solver.solvedCount());
+  }
+  return std::fflush(out) == 0;
+}
+
+void printSummary(size_t requests, const Tally& total, double seconds) {
+  std::fprintf(stderr,
+               "varbex batch: %zu requests, %lld items placed, %lld unplaced, %lld errors, "
+               "%.2f s\n",
+               requests, total.placed, total.unplaced, total.errors, seconds);
+}
+
+int statusOf(const Tally& total) {
+  if (total.errors > 0) return kRequestRejected;
+  return total.unplaced > 0 ? kItemsUnplaced : kAllPlaced;
+}
+
+std::FILE* openOutput(const std::string& path) {
+  return path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+}
+
+int runBatch(const BatchOptions& options) {
+  const auto start = std::chrono::steady_clock::now();
+  std::string text;
+  std::string error;
+  if (!readTextFile(options.input, text, error)) return failWith(error);
+  std::vector<std::string> lines = splitLines(text);
+  std::string().swap(text);
+  std::FILE* out = openOutput(options.output);
+  if (out == nullptr) {
+    return failWith("cannot write " + displayName(options.output, true) + ": " + std::strerror(errno));
+  }
+  const size_t count = lines.size();
+  ProgressBar progress(stderr, count);
+  Tally total;
+  bool written;
+  {
+    BatchSolver solver(std::move(lines), threadCount(options.jobs));
+    written = writeInOrder(solver, out, progress, total);
+  }
+  const int savedErrno = errno;
+  progress.finish();
+  const bool closed = out == stdout || std::fclose(out) == 0;
+  if (!written || !closed) {
+    return failWith("cannot write " + displayName(options.output, true) + ": " +
+                    std::strerror(written ? errno : savedErrno));
+  }
+  printSummary(count, total, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  return statusOf(total);
+}
+
+}  // namespace
+
+int batchCommand(int argc, char** argv) {
+  BatchOptions options;
+  std::string error;
+  if (!parseBatchArguments(argc, argv, options, error)) {
+    return failWith(error + "\n" + kBatchUsage);
+  }
+  return runBatch(options);
+}
+
+}  // namespace cli

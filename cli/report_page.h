@@ -1,0 +1,10 @@
+#pragma once
+
+// The packing report's page, built from cli/report_page.html. It draws the boxes itself from the
+// response that replaces kReportPlaceholder, so the file needs nothing from the network.
+namespace cli {
+
+extern const char kReportPage[];
+constexpr char kReportPlaceholder[] = "/*VARBEX_RESPONSE*/";
+
+}  // namespace cli

@@ -1,0 +1,10 @@
+# The tool's report and batch commands, run as child processes, and the report in a browser.
+foreach(name batch report)
+  varbex_add_test(cli/${name})
+  target_compile_definitions(cli_${name}_test PRIVATE VARBEX_CLI="$<TARGET_FILE:varbex_cli>")
+  add_dependencies(cli_${name}_test varbex_cli)
+endforeach()
+target_link_libraries(cli_batch_test PRIVATE util)  # openpty
+
+include(${CMAKE_CURRENT_LIST_DIR}/../python/pytest.cmake)
+varbex_add_pytest(cli_report_browser_test ${CMAKE_CURRENT_LIST_DIR}/report_browser_test.py)
