@@ -4,6 +4,8 @@
 #   make build   Release build of the library and the command-line tool
 #   make asan    AddressSanitizer + UndefinedBehaviorSanitizer build, then ctest
 #   make tsan    ThreadSanitizer build, then ctest
+#   make bench   time the current tree against bench/baseline-commit (see docs/performance.md)
+#   make bench-check  fail when a guarded benchmark response has changed
 #   make clean   remove build/ (make distclean also removes .deps/ and .apt/)
 # WERROR=1 turns compiler warnings into errors, as CI does.
 
@@ -15,7 +17,7 @@ CTEST ?= ctest
 # Always pass the option, so that a cached ON from an earlier run does not outlive WERROR=1.
 WERROR_FLAG := -DVARBEX_WERROR=$(if $(filter 1 ON on yes,$(WERROR)),ON,OFF)
 
-.PHONY: all bootstrap build run test asan tsan clean distclean
+.PHONY: all bootstrap build run test asan tsan bench bench-check clean distclean
 all: build
 
 bootstrap:
@@ -43,6 +45,14 @@ asan: bootstrap
 
 tsan: bootstrap
 	$(call configure_build_and_test,build/tsan,-DVARBEX_TSAN=ON)
+
+# Both build in Release under build/bench with one compile job; bench/bootstrap adds matplotlib.
+bench: bootstrap
+	@bench/bootstrap
+	python3 bench/run.py
+
+bench-check: bootstrap
+	python3 bench/guard.py check
 
 clean:
 	rm -rf build
