@@ -1,0 +1,247 @@
+#include "orient/orientation_chooser.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "model/box.h"
+#include "model/item.h"
+#include "model/oriented_item.h"
+
+namespace varbex {
+namespace {
+
+ItemRef itemOf(double w, double l, double d, RotationPolicy policy = RotationPolicy::BestFit) {
+  return std::make_shared<ConcreteItem>("I", "I", w, l, d, 1.0, policy);
+}
+
+BoxRef boxOf(double w, double l, double d) {
+  return std::make_shared<ConcreteBox>("B", w, l, d, -1.0, 0.0, true);
+}
+
+struct Shape {
+  const char* code;
+  double width, length, depth;
+};
+
+void expectShapes(const std::vector<OrientedItem>& got, const std::vector<Shape>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(got[i].orientation, want[i].code);
+    EXPECT_EQ(got[i].width, want[i].width);
+    EXPECT_EQ(got[i].length, want[i].length);
+    EXPECT_EQ(got[i].depth, want[i].depth);
+  }
+}
+
+std::optional<OrientedItem> chooseAlone(OrientationChooser& chooser, const ItemRef& item,
+                                        double w, double l, double d, bool checkStability) {
+  const ItemStack none;
+  return chooser.chooseOrientation(item, nullptr, none, w, l, d, 0.0, checkStability);
+}
+
+TEST(OrientationChooserTest, ListsOnlyTheOrientationsThePolicyAllowsThatFit) {
+  struct Case {
+    const char* name;
+    double w, l, d;
+    RotationPolicy policy;
+    double freeW, freeL, freeD;
+    std::vector<Shape> want;
+  };
+  const Case cases[] = {
+      {"never_does_not_turn_to_fit", 10, 20, 5, RotationPolicy::Never, 20, 10, 5, {}},
+      {"keep_flat_turns_about_the_vertical", 10, 20, 5, RotationPolicy::KeepFlat, 20, 10, 5,
+       {{"LWD", 20, 10, 5}}},
+      {"exact_fit_is_a_fit", 4, 5, 6, RotationPolicy::Never, 4, 5, 6, {{"WLD", 4, 5, 6}}},
+      {"short_by_a_hair_is_no_fit", 4, 5, 6, RotationPolicy::Never, 4, 5, 5.999999999, {}},
+      {"cube_gives_one_candidate", 3, 3, 3, RotationPolicy::BestFit, 10, 10, 10,
+       {{"WLD", 3, 3, 3}}},
+      {"all_six_in_generation_order", 2, 3, 4, RotationPolicy::BestFit, 10, 10, 10,
+       {{"WLD", 2, 3, 4},
+        {"LWD", 3, 2, 4},
+        {"WDL", 2, 4, 3},
+        {"LDW", 3, 4, 2},
+        {"DWL", 4, 2, 3},
+        {"DLW", 4, 3, 2}}},
+      {"first_of_equal_shapes_is_kept", 2, 2, 3, RotationPolicy::BestFit, 10, 10, 10,
+       {{"WLD", 2, 2, 3}, {"WDL", 2, 3, 2}, {"DWL", 3, 2, 2}}},
+      {"those_that_do_not_fit_are_left_out", 2, 3, 4, RotationPolicy::BestFit, 3, 3, 4,
+       {{"WLD", 2, 3, 4}, {"LWD", 3, 2, 4}}},
+      {"keep_flat_never_tips", 2, 3, 4, RotationPolicy::KeepFlat, 10, 10, 10,
+       {{"WLD", 2, 3, 4}, {"LWD", 3, 2, 4}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const OrientationChooser chooser(boxOf(100, 100, 100));
+    expectShapes(chooser.candidateOrientations(itemOf(c.w, c.l, c.d, c.policy), nullptr, c.freeW,
+                                               c.freeL, c.freeD),
+                 c.want);
+  }
+}
+
+TEST(OrientationChooserTest, ChoosesNothingForNeverItemThatFitsOnlyTurned) {
+  OrientationChooser chooser(boxOf(100, 100, 100));
+  EXPECT_FALSE(chooseAlone(chooser, itemOf(10, 20, 5, RotationPolicy::Never), 20, 10, 5, true));
+  const std::optional<OrientedItem> flat =
+      chooseAlone(chooser, itemOf(10, 20, 5, RotationPolicy::KeepFlat), 20, 10, 5, true);
+  ASSERT_TRUE(flat);
+  EXPECT_EQ(flat->orientation, "LWD");
+  EXPECT_EQ(flat->width, 20);
+  EXPECT_EQ(flat->length, 10);
+}
+
+TEST(OrientationChooserTest, FollowerOfSameShapeIsOfferedThePreviousOrientationOnly) {
+  const OrientationChooser chooser(boxOf(100, 100, 100));
+  const ItemRef first = itemOf(10, 12, 5);
+  const OrientedItem previous(first, 12, 10, 5, "LWD");
+
+  // 10 x 12 x 5 would fit 11 of width, but only the 12 x 10 x 5 of the row is offered.
+  EXPECT_TRUE(chooser.candidateOrientations(itemOf(10, 12, 5), &previous, 11, 100, 100).empty());
+
+  const ItemRef follower = itemOf(10, 12, 5);
+  const std::vector<OrientedItem> offered =
+      chooser.candidateOrientations(follower, &previous, 12, 100, 100);
+  expectShapes(offered, {{"LWD", 12, 10, 5}});
+  EXPECT_EQ(offered[0].item, follower);
+}
+
+TEST(OrientationChooserTest, FollowerTakesThePreviousCodeAsItStands) {
+  const OrientationChooser chooser(boxOf(100, 100, 100));
+  const OrientedItem previous(itemOf(10, 12, 5), 12, 10, 5, "LWD");
+  struct Case {
+    const char* name;
+    ItemRef follower;
+  };
+  // Same sorted sides: the extents and code of the row are copied whatever the follower's own
+  // dimensions and policy would say.
+  const Case cases[] = {
+      {"stated_in_another_order", itemOf(12, 10, 5)},
+      {"standing_on_another_face", itemOf(5, 10, 12)},
+      {"never_policy", itemOf(10, 12, 5, RotationPolicy::Never)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    expectShapes(chooser.candidateOrientations(c.follower, &previous, 100, 100, 100),
+                 {{"LWD", 12, 10, 5}});
+  }
+}
+
+TEST(OrientationChooserTest, FollowerOfAnotherShapeGetsItsOwnList) {
+  const OrientationChooser chooser(boxOf(100, 100, 100));
+  const OrientedItem previous(itemOf(10, 12, 5), 12, 10, 5, "LWD");
+  expectShapes(chooser.candidateOrientations(itemOf(10, 12, 5.5, RotationPolicy::KeepFlat),
+                                             &previous, 100, 100, 100),
+               {{"WLD", 10, 12, 5.5}, {"LWD", 12, 10, 5.5}});
+}
+
+TEST(OrientationChooserTest, StabilityCheckPicksALyingOrientationWhenOneFits) {
+  OrientationChooser chooser(boxOf(10, 10, 10));
+  const ItemRef post = itemOf(1, 1, 4);
+  const std::vector<OrientedItem> stable = chooser.keepStable(
+      post, chooser.candidateOrientations(post, nullptr, 10, 10, 10));
+  expectShapes(stable, {{"WDL", 1, 4, 1}, {"DWL", 4, 1, 1}});
+
+  // WDL and DWL tie in every ranking step, so the earlier one wins.
+  const std::optional<OrientedItem> chosen = chooseAlone(chooser, post, 10, 10, 10, true);
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(chosen->orientation, "WDL");
+}
+
+TEST(OrientationChooserTest, StabilityCheckOnStandingPost) {
+  struct Case {
+    const char* name;
+    double boxW, boxL, boxD;
+    double freeW, freeL, freeD;
+    bool checkStability;
+    const char* want;  // nullptr: nothing chosen
+  };
+  const Case cases[] = {
+      // It could lie elsewhere in the box, so it does not stand here.
+      {"stable_elsewhere_in_box", 10, 10, 10, 1, 1, 10, true, nullptr},
+      // A box where it cannot lie down: standing is the only way in.
+      {"no_stable_way_in_box", 1, 1, 10, 1, 1, 10, true, "WLD"},
+      // Floor to lid, it cannot tip over.
+      {"reaches_the_lid", 10, 10, 4, 1, 1, 4, true, "WLD"},
+      {"without_the_check", 10, 10, 10, 1, 1, 10, false, "WLD"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OrientationChooser chooser(boxOf(c.boxW, c.boxL, c.boxD));
+    const std::optional<OrientedItem> chosen =
+        chooseAlone(chooser, itemOf(1, 1, 4), c.freeW, c.freeL, c.freeD, c.checkStability);
+    if (c.want == nullptr) {
+      EXPECT_FALSE(chosen);
+    } else {
+      ASSERT_TRUE(chosen);
+      EXPECT_EQ(chosen->orientation, c.want);
+      EXPECT_EQ(chosen->depth, 4);
+    }
+  }
+}
+
+TEST(OrientationChooserTest, KeepStableOfNothingIsNothingAndAsksNoMemo) {
+  OrientationChooser chooser(boxOf(10, 10, 10));
+  EXPECT_TRUE(chooser.keepStable(itemOf(1, 1, 4), {}).empty());
+  EXPECT_EQ(chooser.stableShapeCacheSize(), 0u);
+}
+
+TEST(OrientationChooserTest, KeepStableAsksTheMemoOnlyWhenAllAreUnstable) {
+  OrientationChooser chooser(boxOf(10, 10, 10));
+  const ItemRef post = itemOf(1, 1, 4);
+  chooser.keepStable(post, chooser.candidateOrientations(post, nullptr, 10, 10, 10));
+  EXPECT_EQ(chooser.stableShapeCacheSize(), 0u);
+  chooser.keepStable(post, chooser.candidateOrientations(post, nullptr, 1, 1, 10));
+  EXPECT_EQ(chooser.stableShapeCacheSize(), 1u);
+}
+
+TEST(OrientationChooserTest, StableShapeMemoIsAskedOnceAndKeyedToSixDecimals) {
+  OrientationChooser chooser(boxOf(10, 10, 10));
+  // 10 x 1 x 1 lies stably in the box; 10.0000001 x 1 x 1 fits it in no orientation at all, yet
+  // both print as 10.000000 and share one entry: the first answer stands for both.
+  EXPECT_TRUE(chooser.hasStableOrientation(itemOf(10, 1, 1)));
+  EXPECT_EQ(chooser.stableShapeCacheSize(), 1u);
+  EXPECT_TRUE(chooser.hasStableOrientation(itemOf(10, 1, 1)));
+  EXPECT_EQ(chooser.stableShapeCacheSize(), 1u);
+  EXPECT_TRUE(chooser.hasStableOrientation(itemOf(10.0000001, 1, 1)));
+  EXPECT_EQ(chooser.stableShapeCacheSize(), 1u);
+
+  OrientationChooser other(boxOf(10, 10, 10));
+  EXPECT_FALSE(other.hasStableOrientation(itemOf(10.0000001, 1, 1)));
+  EXPECT_FALSE(other.hasStableOrientation(itemOf(10, 1, 1)));
+  EXPECT_EQ(other.stableShapeCacheSize(), 1u);
+}
+
+TEST(OrientationChooserTest, StableShapeMemoKeysOnStatedSidesAndPolicy) {
+  OrientationChooser chooser(boxOf(10, 10, 10));
+  chooser.hasStableOrientation(itemOf(10, 1, 1));
+  struct Case {
+    const char* name;
+    ItemRef item;
+    std::size_t sizeAfter;
+  };
+  const Case cases[] = {
+      {"sixth_decimal_differs", itemOf(10.000001, 1, 1), 2},
+      {"same_sides_in_another_order", itemOf(1, 10, 1), 3},
+      {"same_sides_other_policy", itemOf(10, 1, 1, RotationPolicy::Never), 4},
+      {"repeat_of_the_first", itemOf(10, 1, 1), 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    chooser.hasStableOrientation(c.item);
+    EXPECT_EQ(chooser.stableShapeCacheSize(), c.sizeAfter);
+  }
+}
+
+TEST(OrientationChooserTest, StableShapeMemoIgnoresTheFloorToLidException) {
+  // Standing 1 x 1 x 4 in a box of depth 4 is accepted by keepStable, but the memo only asks
+  // isStable, and no orientation of the post passes that in a 1 x 1 x 4 box.
+  OrientationChooser chooser(boxOf(1, 1, 4));
+  EXPECT_FALSE(chooser.hasStableOrientation(itemOf(1, 1, 4)));
+}
+
+}  // namespace
+}  // namespace varbex

@@ -1,0 +1,3 @@
+varbex_add_test(orient/orientation_chooser)
+varbex_add_test(orient/orientation_ranking)
+varbex_add_test(orient/lookahead)
