@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "batch_solver.h"
 #include "exit_status.h"
 #include "progress_bar.h"
@@ -124,34 +126,59 @@ std::FILE* openOutput(const std::string& path) {
   return path == "-" ? stdout : std::fopen(path.c_str(), "wb");
 }
 
+std::string writeError(const std::string& path, int errorNumber) {
+  return "cannot write " + displayName(path, true) + ": " + std::strerror(errorNumber);
+}
+
+bool readLines(const std::string& path, std::vector<std::string>& lines, std::string& error) {
+  std::string text;
+  if (!readTextFile(path, text, error)) return false;
+  lines = splitLines(text);
+  return true;
+}
+
+// Responses printed on the terminal would tear the bar apart, so it shows only when they go elsewhere.
+bool progressWanted(const std::string& output) {
+  return output != "-" || isatty(STDOUT_FILENO) != 1;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct BatchResult {
+  Tally total;
+  bool written = false;
+  int writeErrno = 0;  // why writing failed, when it did
+};
+
+BatchResult solveAndWrite(std::vector<std::string> lines, unsigned jobs, std::FILE* out,
+                          bool showProgress) {
+  ProgressBar progress(stderr, lines.size(), showProgress);
+  BatchSolver solver(std::move(lines), jobs);
+  BatchResult result;
+  result.written = writeInOrder(solver, out, progress, result.total);
+  result.writeErrno = errno;
+  progress.finish();
+  return result;
+}
+
 int runBatch(const BatchOptions& options) {
   const auto start = std::chrono::steady_clock::now();
-  std::string text;
+  std::vector<std::string> lines;
   std::string error;
-  if (!readTextFile(options.input, text, error)) return failWith(error);
-  std::vector<std::string> lines = splitLines(text);
-  std::string().swap(text);
+  if (!readLines(options.input, lines, error)) return failWith(error);
   std::FILE* out = openOutput(options.output);
-  if (out == nullptr) {
-    return failWith("cannot write " + displayName(options.output, true) + ": " + std::strerror(errno));
-  }
+  if (out == nullptr) return failWith(writeError(options.output, errno));
   const size_t count = lines.size();
-  ProgressBar progress(stderr, count);
-  Tally total;
-  bool written;
-  {
-    BatchSolver solver(std::move(lines), threadCount(options.jobs));
-    written = writeInOrder(solver, out, progress, total);
-  }
-  const int savedErrno = errno;
-  progress.finish();
+  const BatchResult result = solveAndWrite(std::move(lines), threadCount(options.jobs), out,
+                                           progressWanted(options.output));
   const bool closed = out == stdout || std::fclose(out) == 0;
-  if (!written || !closed) {
-    return failWith("cannot write " + displayName(options.output, true) + ": " +
-                    std::strerror(written ? errno : savedErrno));
+  if (!result.written || !closed) {
+    return failWith(writeError(options.output, result.written ? errno : result.writeErrno));
   }
-  printSummary(count, total, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  return statusOf(total);
+  printSummary(count, result.total, secondsSince(start));
+  return statusOf(result.total);
 }
 
 }  // namespace

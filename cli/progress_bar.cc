@@ -26,10 +26,10 @@ std::string minutesAndSeconds(double seconds) {
 
 }  // namespace
 
-ProgressBar::ProgressBar(std::FILE* stream, size_t total)
+ProgressBar::ProgressBar(std::FILE* stream, size_t total, bool wanted)
     : stream_(stream),
       total_(total),
-      enabled_(isatty(fileno(stream)) == 1),
+      enabled_(wanted && isatty(fileno(stream)) == 1),
       start_(std::chrono::steady_clock::now()),
       lastDraw_(start_) {}
 

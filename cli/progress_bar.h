@@ -7,10 +7,10 @@
 namespace cli {
 
 // A one-line progress display on a terminal: bar, done/total, rate and time left. It redraws at
-// most ten times a second; on a stream that is not a terminal it draws nothing.
+// most ten times a second; when not wanted, or on a stream that is not a terminal, it draws nothing.
 class ProgressBar {
  public:
-  ProgressBar(std::FILE* stream, size_t total);
+  ProgressBar(std::FILE* stream, size_t total, bool wanted);
 
   // Shows `done` of the total when the last redraw is long enough ago, or when all is done.
   void update(size_t done);
