@@ -30,6 +30,15 @@ void rankCandidates(std::vector<OrientedItem>& candidates, OrientationRanking& r
   }
 }
 
+// The orientation of `item` that has exactly the extents of `previous`, when the item's own
+// policy allows one; the code is the item's own (the first that gives those extents).
+std::optional<OrientedItem> sameOrientationAs(const ItemRef& item, const OrientedItem& previous) {
+  for (OrientedItem& o : OrientedItem::allowedOrientations(item)) {
+    if (sameExtents(o, previous)) return std::move(o);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 OrientationChooser::OrientationChooser(BoxRef box, const TrialPacker* packer)
@@ -39,9 +48,13 @@ std::vector<OrientedItem> OrientationChooser::candidateOrientations(
     const ItemRef& item, const OrientedItem* previous, double freeWidth, double freeLength,
     double freeDepth) const {
   std::vector<OrientedItem> raw;
-  if (previous && previous->hasSameShape(item)) {
-    raw.emplace_back(item, previous->width, previous->length, previous->depth,
-                     previous->orientation);
+  std::optional<OrientedItem> same;
+  // A copy of the previous item keeps the row uniform by taking the same orientation, but only
+  // one its own policy allows and under its own code: copying the code as it stands would turn a
+  // "Never" item, or write "WLD" for an item whose sides lie in another order.
+  if (previous && previous->hasSameShape(item)) same = sameOrientationAs(item, *previous);
+  if (same) {
+    raw.push_back(std::move(*same));
   } else {
     raw = OrientedItem::allowedOrientations(item);
   }

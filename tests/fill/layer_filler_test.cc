@@ -142,18 +142,18 @@ TEST(LayerFillerTest, CopiesOfAnItemThatDidNotFitAreSkippedWithIt) {
 
 TEST(LayerFillerTest, LastItemOfTheStackIsTriedEvenWithTheShapeThatDidNotFit) {
   // As above, but A has C's shape too. It is the last item on the stack, so it is still tried,
-  // and fits as 5 x 12 x 5. C, taken next beside it, is offered A's orientation as C's shape
-  // follows in the row, and goes in as 5 x 12 x 5 although its own policy would not turn it.
+  // and fits as 5 x 12 x 5. C, taken next beside it, has A's shape but its own policy forbids
+  // A's extents, so it keeps its own 12 x 5 x 5, which does not fit; B then takes A's extents.
   const BoxRef box = boxOf(10, 15, 10);
   LayerFiller filler = fillerFor(box);
   const ItemRef c = itemOf(12, 5, 5), b = itemOf(5, 12, 5), a = itemOf(5, 12, 5);
   ItemStack remaining = takenInOrder({c, b, a});
   std::vector<PlacedItem> placed;
   const Layer layer = filler.fillLayer(remaining, placed, regionOf(10, 15, 10), true);
-  expectLayer(layer, {{a, 0, 0, 0}, {c, 5, 0, 0}});
+  expectLayer(layer, {{a, 0, 0, 0}, {b, 5, 0, 0}});
   EXPECT_EQ(layer.items()[1].width, 5);
   EXPECT_EQ(layer.items()[1].length, 12);
-  EXPECT_EQ(remaining, ItemStack{b});
+  EXPECT_EQ(remaining, ItemStack{c});
 }
 
 TEST(LayerFillerTest, NewRowIsOfferedTheSkippedItemsInTheOrderSkipped) {

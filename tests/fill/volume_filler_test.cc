@@ -107,13 +107,14 @@ TEST(VolumeFillerTest, TurnedPackingExchangesTheFirstTwoCodeLetters) {
                    {{a, 0, 0, 0, 5, 20, 5, "LWD"}, {c, 5, 0, 0, 4, 20, 5, "WLD"}});
 }
 
-TEST(VolumeFillerTest, NeverItemFollowingItsShapeTakesThatOrientation) {
-  // Unturned, C (5 x 20 x 5) goes in first; A, a Never item of C's shape, is then offered C's
-  // orientation beside it, so the first trial is already complete.
+TEST(VolumeFillerTest, NeverItemFollowingItsShapeKeepsItsOwnOrientation) {
+  // Unturned, A (20 x 5 x 5, Never) fits nowhere and C goes in as 5 x 20 x 5; A has C's shape but
+  // may not take C's extents, so that trial leaves A out. Turned, A goes in first and C turns to
+  // follow it in the next row; turned back, A reads LWD and C its own WLD.
   const BoxRef box = boxOf(10, 20, 5);
   const ItemRef a = itemOf("A", 20, 5, 5), c = itemOf("C", 5, 20, 5, RotationPolicy::KeepFlat);
   expectPlacements(fillBox(box, {a, c}),
-                   {{c, 0, 0, 0, 5, 20, 5, "WLD"}, {a, 5, 0, 0, 5, 20, 5, "WLD"}});
+                   {{a, 0, 0, 0, 5, 20, 5, "LWD"}, {c, 5, 0, 0, 5, 20, 5, "WLD"}});
 }
 
 TEST(VolumeFillerTest, ReturnsTheFirstTrialThatPlacesEverything) {

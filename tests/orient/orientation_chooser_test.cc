@@ -109,24 +109,25 @@ TEST(OrientationChooserTest, FollowerOfSameShapeIsOfferedThePreviousOrientationO
   EXPECT_EQ(offered[0].item, follower);
 }
 
-TEST(OrientationChooserTest, FollowerTakesThePreviousCodeAsItStands) {
+TEST(OrientationChooserTest, FollowerTakesThePreviousExtentsUnderItsOwnCode) {
   const OrientationChooser chooser(boxOf(100, 100, 100));
   const OrientedItem previous(itemOf(10, 12, 5), 12, 10, 5, "LWD");
   struct Case {
     const char* name;
     ItemRef follower;
+    Shape want;
   };
-  // Same sorted sides: the extents and code of the row are copied whatever the follower's own
-  // dimensions and policy would say.
+  // Same sorted sides: the follower is offered the row's extents only, coded for its own sides;
+  // a policy that forbids those extents gives the follower its own list instead.
   const Case cases[] = {
-      {"stated_in_another_order", itemOf(12, 10, 5)},
-      {"standing_on_another_face", itemOf(5, 10, 12)},
-      {"never_policy", itemOf(10, 12, 5, RotationPolicy::Never)},
+      {"same_sides_same_order", itemOf(10, 12, 5), {"LWD", 12, 10, 5}},
+      {"stated_in_another_order", itemOf(12, 10, 5), {"WLD", 12, 10, 5}},
+      {"standing_on_another_face", itemOf(5, 10, 12), {"DLW", 12, 10, 5}},
+      {"never_policy", itemOf(10, 12, 5, RotationPolicy::Never), {"WLD", 10, 12, 5}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    expectShapes(chooser.candidateOrientations(c.follower, &previous, 100, 100, 100),
-                 {{"LWD", 12, 10, 5}});
+    expectShapes(chooser.candidateOrientations(c.follower, &previous, 100, 100, 100), {c.want});
   }
 }
 
