@@ -21,6 +21,7 @@ import tempfile
 import workloads as wl
 
 EXPECTED = os.path.join(wl.BENCH, 'expected')
+# A tenfold margin before the 250 ms balancing deadline, so that a slower machine stays clear of it.
 GUARD_LIMIT_S = 0.025
 RECORD_RUNS = 3
 

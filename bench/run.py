@@ -3,16 +3,18 @@
 
 Generates the workloads into build/bench/data, builds both sides in Release (the baseline commit
 named in bench/baseline-commit from a temporary git worktree, with this tree's harness), then
-times each workload with both, one after the other, and prints total, median and p90 time per
+times each workload with both, taking turns, and prints total, median and p90 time per
 request, peak memory and the speed-up. Writes the growth table, a Markdown copy of the figures and
 the growth plot (docs/performance.png).
 
-Only ratios from one run mean much: the machines are shared and their speed drifts. The side that
-goes first alternates from one workload to the next, so that drift does not favour either.
+Only ratios from one run mean much: the machines are shared and their speed drifts. The sides take
+turns request by request, so that drift does not favour either.
 """
 import argparse
 import json
+import math
 import os
+import shutil
 import sys
 
 import workloads as wl
@@ -20,6 +22,9 @@ import workloads as wl
 PLOT = os.path.join(wl.ROOT, 'docs', 'performance.png')
 RESULTS_JSON = os.path.join(wl.WORK, 'results.json')
 RESULTS_MD = os.path.join(wl.WORK, 'results.md')
+# A workload of few, long requests is timed over several rounds, each side once per round, since
+# one slow moment of the machine would otherwise decide a figure alone.
+ROUNDS = {'growth': 3}
 LARGE_BOXES = (2, 12)  # the range of filled boxes in which weight balancing runs
 
 
@@ -39,18 +44,67 @@ def ratio(baseline, current):
     return '%.2fx' % (baseline / current) if current > 0 else '-'
 
 
-def time_workload(index, name, folder, binaries, options):
-    """Runs each side once over the workload; returns {side: (requests, summary)}."""
+def median(values):
+    ordered = sorted(values)
+    mid = len(ordered) // 2
+    return ordered[mid] if len(ordered) % 2 else (ordered[mid - 1] + ordered[mid]) / 2
+
+
+def p90(values):
+    """Nearest rank, as the harness computes it."""
+    ordered = sorted(values)
+    return ordered[max(math.ceil(0.9 * len(ordered)), 1) - 1]
+
+
+def combine(name, requests, summaries):
+    """One workload summary from the harness runs over its requests."""
+    times = [r['median_s'] for r in requests]
+    return {'workload': name, 'requests': len(requests), 'total_s': sum(times),
+            'median_s': median(times), 'p90_s': p90(times),
+            'peak_rss_kib': max(s['peak_rss_kib'] for s in summaries),
+            'unstable': sum(s['unstable'] for s in summaries),
+            'deadline_stats': all(s['deadline_stats'] for s in summaries),
+            'deadline_hits': sum(s['deadline_hits'] for s in summaries)}
+
+
+def merge_rounds(results):
+    """One request's result from several rounds: the median of their times."""
+    merged = dict(results[0])
+    merged['median_s'] = median([r['median_s'] for r in results])
+    merged['max_s'] = max(r['max_s'] for r in results)
+    merged['runs'] = sum(r['runs'] for r in results)
+    merged['deadline_hits'] = sum(r['deadline_hits'] for r in results)
+    merged['stable'] = all(r['stable'] for r in results)
+    return merged
+
+
+def time_workload(name, folder, binaries, options):
+    """Times every request of the workload with each side; returns {side: (requests, summary)}.
+
+    The sides take turns request by request, the one that goes first alternating, so that a
+    change in the machine's load between two requests hits both sides alike. Each request runs
+    in a process of its own; a workload's peak memory is the largest of them."""
+    wl.say('  %s' % name)
     sides = list(binaries)
-    if index % 2 == 1:
-        sides.reverse()
-    out = {}
+    requests = {side: [] for side in sides}
+    summaries = {side: [] for side in sides}
+    responses = {side: os.path.join(wl.WORK, 'responses', side, name) for side in sides}
     for side in sides:
-        responses = os.path.join(wl.WORK, 'responses', side, name)
-        wl.say('  %-10s %s' % (name, side))
-        out[side] = wl.run_harness(binaries[side], name, [folder], responses=responses,
-                                   min_time_ms=options.min_time_ms, max_runs=options.max_runs)
-    return out
+        shutil.rmtree(responses[side], ignore_errors=True)
+    rounds = max(options.rounds, ROUNDS.get(name, 1))
+    for k, path in enumerate(wl.request_files(folder)):
+        by_round = {side: [] for side in sides}
+        for turn in range(rounds):
+            for side in (sides if (k + turn) % 2 == 0 else sides[::-1]):
+                r, s = wl.run_harness(binaries[side], name, [path], responses=responses[side],
+                                      min_time_ms=options.min_time_ms,
+                                      max_runs=options.max_runs, keep_responses=True)
+                by_round[side] += r
+                summaries[side].append(s)
+        for side in sides:
+            requests[side].append(merge_rounds(by_round[side]))
+    return {side: (requests[side], combine(name, requests[side], summaries[side]))
+            for side in sides}
 
 
 def same_bytes(name, requests):
@@ -199,6 +253,9 @@ def main(argv=None):
     ap.add_argument('--min-time-ms', type=float, default=30,
                     help='repeat a request until its runs add up to this (default 30)')
     ap.add_argument('--max-runs', type=int, default=5, help='but at most this often (default 5)')
+    ap.add_argument('--rounds', type=int, default=1,
+                    help='time each request this many times per side, taking turns (default 1; '
+                         'growth at least 3)')
     ap.add_argument('--plot', default=PLOT, help='where to write the growth plot')
     options = ap.parse_args(argv)
     names = [n.strip() for n in options.workloads.split(',') if n.strip()]
@@ -242,13 +299,18 @@ def run(names, options):
     sides = list(binaries)
     wl.say('timing (%s)' % ' and '.join(sides))
     results = {}
-    for index, name in enumerate(names):
-        results[name] = time_workload(index, name, folders[name], binaries, options)
+    for name in names:
+        results[name] = time_workload(name, folders[name], binaries, options)
 
     header, rows = table_rows(results, sides)
     print()
     print_table(header, rows)
     text = markdown(header, rows)
+    for name, by_side in results.items():
+        for side in sides:
+            if by_side[side][1]['unstable']:
+                print('WARNING: %s, %s: %d request(s) answered differently from one run to the next'
+                      % (name, side, by_side[side][1]['unstable']))
     if 'large' in results:
         report_large(results, sides)
     deadline_lines = report_deadlines(results)

@@ -187,13 +187,15 @@ def _remove_worktree():
     _git('worktree', 'prune', check=False)
 
 
-def run_harness(binary, name, paths, responses=None, runs=None, min_time_ms=None, max_runs=None):
+def run_harness(binary, name, paths, responses=None, runs=None, min_time_ms=None, max_runs=None,
+                keep_responses=False):
     """Runs the harness over paths (a folder or request files) in a process of its own.
 
     Returns (per-request results, workload summary) as dicts."""
     command = [binary, '--json', '--per-request', '--name', name]
     if responses:
-        shutil.rmtree(responses, ignore_errors=True)
+        if not keep_responses:
+            shutil.rmtree(responses, ignore_errors=True)
         command += ['--responses', responses]
     if runs is not None:
         command += ['--runs', str(runs)]
