@@ -10,6 +10,7 @@ writes. This script reads the file and sends the lines to the workers in chunks,
 need no shared file system, only the varbex Python package.
 """
 import argparse
+import contextlib
 import itertools
 import logging
 import os
@@ -70,12 +71,18 @@ def parse_arguments():
     return parser.parse_args()
 
 
+@contextlib.contextmanager
 def connect(arguments):
+    """A client of the given scheduler, or of a new local cluster that closes with it."""
     if arguments.scheduler:
-        return Client(arguments.scheduler)
-    cluster = LocalCluster(n_workers=arguments.workers, threads_per_worker=1, processes=True,
-                           dashboard_address=None, silence_logs=logging.ERROR)
-    return Client(cluster)
+        with Client(arguments.scheduler) as client:
+            yield client
+        return
+    # Scheduler and workers listen on the loopback address only: this cluster is for this machine.
+    with LocalCluster(n_workers=arguments.workers, threads_per_worker=1, processes=True,
+                      host="127.0.0.1", dashboard_address=None,
+                      silence_logs=logging.ERROR) as cluster, Client(cluster) as client:
+        yield client
 
 
 def main():
