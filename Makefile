@@ -4,6 +4,8 @@
 #   make build   Release build of the library and the command-line tool
 #   make asan    AddressSanitizer + UndefinedBehaviorSanitizer build, then ctest
 #   make tsan    ThreadSanitizer build, then ctest
+#   make fuzz    build the libFuzzer targets with clang and run each for FUZZ_SECONDS (default 120)
+#   make valgrind  Release build, then the tool on every example under valgrind's memcheck
 #   make bench   time the current tree against bench/baseline-commit (see docs/performance.md)
 #   make bench-check  fail when a guarded benchmark response has changed
 #   make clean   remove build/ (make distclean also removes .deps/ and .apt/)
@@ -13,11 +15,12 @@ WERROR ?= 0
 JOBS ?= 2
 CMAKE ?= cmake
 CTEST ?= ctest
+FUZZ_SECONDS ?= 120
 
 # Always pass the option, so that a cached ON from an earlier run does not outlive WERROR=1.
 WERROR_FLAG := -DVARBEX_WERROR=$(if $(filter 1 ON on yes,$(WERROR)),ON,OFF)
 
-.PHONY: all bootstrap build run test asan tsan bench bench-check clean distclean
+.PHONY: all bootstrap build run test asan tsan fuzz valgrind bench bench-check clean distclean
 all: build
 
 bootstrap:
@@ -45,6 +48,13 @@ asan: bootstrap
 
 tsan: bootstrap
 	$(call configure_build_and_test,build/tsan,-DVARBEX_TSAN=ON)
+
+# Fails on any finding; the input that caused it is kept under build/fuzz/findings/.
+fuzz: bootstrap
+	WERROR=$(WERROR) JOBS=$(JOBS) scripts/fuzz $(FUZZ_SECONDS)
+
+valgrind: build
+	scripts/valgrind build/release/cli/varbex
 
 # Both build in Release under build/bench with one compile job; bench/bootstrap adds matplotlib.
 bench: bootstrap
