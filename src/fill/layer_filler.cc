@@ -93,10 +93,13 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
         break;
       case Step::AfterStack: {
         const OrientedItem& o = *f.current;
+        // The gap starts where the item does: (x + width) - width can land short of x when the
+        // width dwarfs x, and the gap would then reach back into the previous item.
+        const double start = f.x;
         f.x += o.width;
         f.step = Step::AfterGap;
         if (f.rowLength > o.length) {
-          return Region{f.x - o.width, f.y + o.length, f.region.z0, f.x, f.y + f.rowLength,
+          return Region{start, f.y + o.length, f.region.z0, f.x, f.y + f.rowLength,
                         f.region.freeDepth, f.layer.depth()};
         }
         break;
