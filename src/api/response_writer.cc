@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "model/json_teardown.h"
+
 namespace varbex {
 namespace {
 
@@ -11,7 +13,9 @@ using nlohmann::json;
 
 json placementOf(const PlacedItem& placed) {
   const Item& item = *placed.item;
+  // Every value built here is dismantled if memory runs out midway (see json_teardown.h).
   json placement;
+  const DismantleOnThrow guard(placement);
   placement["ItemCode"] = item.itemCode();
   placement["ItemReference"] = item.itemReference();
   const std::string* group = boxGroupOf(item);
@@ -36,6 +40,7 @@ json boxResultOf(const FilledBox& filled, std::size_t index) {
   const double itemWeight = filled.itemWeight();
   const double usedVolume = filled.usedVolume();
   json result;
+  const DismantleOnThrow guard(result);
   result["box_index"] = index;
   result["box_reference"] = box.reference();
   result["depth"] = box.depth();
@@ -44,7 +49,12 @@ json boxResultOf(const FilledBox& filled, std::size_t index) {
   result["item_count"] = filled.itemCount();
   result["item_weight"] = itemWeight;
   json items = json::array();
-  for (const PlacedItem& placed : filled.items()) items.push_back(placementOf(placed));
+  const DismantleOnThrow itemsGuard(items);
+  for (const PlacedItem& placed : filled.items()) {
+    json placement = placementOf(placed);
+    const DismantleOnThrow placementGuard(placement);
+    items.push_back(std::move(placement));
+  }
   result["items"] = std::move(items);
   result["length"] = box.length();
   result["max_weight"] = box.hasMaxWeight() ? json(box.maxWeight()) : json(nullptr);
@@ -76,6 +86,7 @@ json summaryOf(const PackingOutcome& outcome) {
     innerVolume += filled.box()->innerVolume();
   }
   json summary;
+  const DismantleOnThrow guard(summary);
   summary["box_count"] = outcome.filledBoxes.size();
   summary["overall_volume_utilisation"] = innerVolume <= 0 ? 0.0 : (usedVolume / innerVolume) * 100;
   summary["total_placed"] = totalPlaced;
@@ -87,14 +98,20 @@ json summaryOf(const PackingOutcome& outcome) {
 
 json writeResponse(const PackingOutcome& outcome) {
   json response;
+  const DismantleOnThrow guard(response);
   response["success"] = outcome.success;
   json boxes = json::array();
+  const DismantleOnThrow boxesGuard(boxes);
   json placements = json::array();
+  const DismantleOnThrow placementsGuard(placements);
   std::size_t index = 0;
   for (const FilledBox& filled : outcome.filledBoxes.sorted()) {
-    boxes.push_back(boxResultOf(filled, index));
+    json result = boxResultOf(filled, index);
+    const DismantleOnThrow resultGuard(result);
+    boxes.push_back(std::move(result));
     for (const PlacedItem& placed : filled.items()) {
       json placement = placementOf(placed);
+      const DismantleOnThrow placementGuard(placement);
       placement["box_index"] = index;
       placement["box_reference"] = filled.box()->reference();
       placements.push_back(std::move(placement));
@@ -104,14 +121,20 @@ json writeResponse(const PackingOutcome& outcome) {
   response["boxes"] = std::move(boxes);
   response["placements"] = std::move(placements);
   json unplaced = json::array();
+  const DismantleOnThrow unplacedGuard(unplaced);
   json unplacedCodes = json::array();
+  const DismantleOnThrow codesGuard(unplacedCodes);
   for (const ItemRef& item : outcome.unplacedItems.sorted()) {
-    unplaced.push_back(item->toJson());
+    json form = item->toJson();
+    const DismantleOnThrow formGuard(form);
+    unplaced.push_back(std::move(form));
     unplacedCodes.push_back(item->itemCode());
   }
   response["unplaced_items"] = std::move(unplaced);
   response["unplaced_item_codes"] = std::move(unplacedCodes);
-  response["summary"] = summaryOf(outcome);
+  json summary = summaryOf(outcome);
+  const DismantleOnThrow summaryGuard(summary);
+  response["summary"] = std::move(summary);
   return response;
 }
 

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "model/json_teardown.h"
 #include "api/request_reader.h"
 #include "api/response_writer.h"
 #include "solver/solver.h"
@@ -27,12 +28,42 @@ char* copyToBlock(const std::string& text) noexcept {
   return copyToBlock(text.c_str(), text.size());
 }
 
+// The request text read into a PackingRequest. The parsed value is built in a variable of ours,
+// not inside json::parse, so that it can be dismantled on every way out.
+PackingRequest readText(const std::string& text) {
+  json value;
+  try {
+    nlohmann::detail::json_sax_dom_parser<json> builder(value, true);
+    json::sax_parse(text, &builder);
+    PackingRequest request = readRequest(value);
+    dismantle(value);
+    return request;
+  } catch (...) {
+    dismantle(value);
+    throw;
+  }
+}
+
+// responseText(outcome, -1), with the response value dismantled on every way out.
+std::string writeText(const PackingOutcome& outcome) {
+  json response;
+  try {
+    response = writeResponse(outcome);
+    std::string text = response.dump(-1, ' ', false, json::error_handler_t::strict);
+    dismantle(response);
+    return text;
+  } catch (...) {
+    dismantle(response);
+    throw;
+  }
+}
+
 std::string solveText(const char* request) {
   std::string text(request);
-  PackingRequest parsed = readRequest(json::parse(text));
+  PackingRequest parsed = readText(text);
   text.clear();
   const PackingOutcome outcome = Solver().solve(parsed.items, parsed.boxes);
-  return responseText(outcome, -1);
+  return writeText(outcome);
 }
 
 // A parse error quotes the input, which may not be valid UTF-8; then the strict dump throws and
@@ -40,6 +71,7 @@ std::string solveText(const char* request) {
 char* envelopeBlock(const char* message) noexcept {
   try {
     json envelope;
+    const DismantleOnThrow guard(envelope);
     envelope["success"] = false;
     envelope["error"] = message;
     std::string text;

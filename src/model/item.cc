@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "model/json_teardown.h"
 #include "model/sorted_triple.h"
 
 namespace varbex {
@@ -13,6 +14,7 @@ double Item::volume() const { return (width() * length()) * depth(); }
 
 nlohmann::json Item::toJson() const {
   nlohmann::json json;
+  const DismantleOnThrow guard(json);  // out of memory midway: see json_teardown.h
   json["ItemCode"] = itemCode();
   json["ItemReference"] = itemReference();
   json["Width"] = width();
@@ -27,6 +29,7 @@ nlohmann::json Item::toJson() const {
 
 nlohmann::json LinkedItem::toJson() const {
   nlohmann::json json = Item::toJson();
+  const DismantleOnThrow guard(json);
   json["BoxGroup"] = boxGroup();
   return json;
 }
