@@ -1,0 +1,7 @@
+# Hostile and extreme inputs, memory exhaustion, many threads at once, and regressions of faults
+# found by fuzzing: whatever a caller sends, it gets the error envelope or a sound packing back,
+# never a crash, a hang or a broken document.
+varbex_add_test(reliability/hostile_inputs)
+varbex_add_test(reliability/regressions)
+varbex_add_test(reliability/memory_limit)
+varbex_add_test(reliability/concurrency_stress)
