@@ -61,6 +61,7 @@ def combine(name, requests, summaries):
     times = [r['median_s'] for r in requests]
     return {'workload': name, 'requests': len(requests), 'total_s': sum(times),
             'median_s': median(times), 'p90_s': p90(times),
+            'cpu_total_s': sum(r['median_cpu_s'] for r in requests),
             'peak_rss_kib': max(s['peak_rss_kib'] for s in summaries),
             'unstable': sum(s['unstable'] for s in summaries),
             'deadline_stats': all(s['deadline_stats'] for s in summaries),
@@ -72,6 +73,8 @@ def merge_rounds(results):
     merged = dict(results[0])
     merged['median_s'] = median([r['median_s'] for r in results])
     merged['max_s'] = max(r['max_s'] for r in results)
+    merged['median_cpu_s'] = median([r['median_cpu_s'] for r in results])
+    merged['max_cpu_s'] = max(r['max_cpu_s'] for r in results)
     merged['runs'] = sum(r['runs'] for r in results)
     merged['deadline_hits'] = sum(r['deadline_hits'] for r in results)
     merged['stable'] = all(r['stable'] for r in results)
@@ -132,7 +135,7 @@ def table_rows(results, sides):
     for side in sides:
         header += [side + ' total', 'median', 'p90', 'peak memory']
     if len(sides) == 2:
-        header += ['speed-up', 'same bytes']
+        header += ['speed-up', 'cpu speed-up', 'same bytes']
     rows = []
     for name, by_side in results.items():
         first = by_side[sides[0]][1]
@@ -143,6 +146,8 @@ def table_rows(results, sides):
                     fmt_mem(s['peak_rss_kib'])]
         if len(sides) == 2:
             row += [ratio(by_side['baseline'][1]['total_s'], by_side['current'][1]['total_s']),
+                    ratio(by_side['baseline'][1]['cpu_total_s'],
+                          by_side['current'][1]['cpu_total_s']),
                     '%d/%d' % (same_bytes(name, by_side['current'][0]), first['requests'])]
         rows.append(row)
     return header, rows
@@ -250,8 +255,8 @@ def main(argv=None):
                     help='comma-separated subset of: %s' % ', '.join(wl.WORKLOADS))
     ap.add_argument('--no-baseline', action='store_true', help='time the current tree only')
     ap.add_argument('--jobs', type=int, default=1, help='parallel compile jobs (default 1)')
-    ap.add_argument('--min-time-ms', type=float, default=30,
-                    help='repeat a request until its runs add up to this (default 30)')
+    ap.add_argument('--min-time-ms', type=float, default=100,
+                    help='repeat a request until its runs add up to this (default 100)')
     ap.add_argument('--max-runs', type=int, default=5, help='but at most this often (default 5)')
     ap.add_argument('--rounds', type=int, default=1,
                     help='time each request this many times per side, taking turns (default 1; '

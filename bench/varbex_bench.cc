@@ -70,6 +70,7 @@ struct RequestResult {
   int runs = 0;
   double medianSeconds = 0;
   double slowestSeconds = 0;
+  double medianCpuSeconds = 0;
   double slowestCpuSeconds = 0;
   std::uint64_t deadlineHits = 0;  // summed over the runs
   bool stable = true;              // every run answered the same bytes
@@ -166,6 +167,7 @@ RequestResult solveRequest(const fs::path& file, const Options& options) {
   RequestResult result;
   result.name = file.stem().string();
   std::vector<double> times;
+  std::vector<double> cpuTimes;
   std::string first;
   double spent = 0;
   while (result.runs < options.minRuns ||
@@ -174,7 +176,7 @@ RequestResult solveRequest(const fs::path& file, const Options& options) {
     ++result.runs;
     spent += run.seconds;
     times.push_back(run.seconds);
-    result.slowestCpuSeconds = std::max(result.slowestCpuSeconds, run.cpuSeconds);
+    cpuTimes.push_back(run.cpuSeconds);
     result.deadlineHits += run.deadlineHits;
     if (result.runs == 1) {
       first = std::move(run.response);
@@ -184,6 +186,8 @@ RequestResult solveRequest(const fs::path& file, const Options& options) {
   }
   result.medianSeconds = median(times);
   result.slowestSeconds = *std::max_element(times.begin(), times.end());
+  result.medianCpuSeconds = median(cpuTimes);
+  result.slowestCpuSeconds = *std::max_element(cpuTimes.begin(), cpuTimes.end());
   result.responseBytes = first.size();
   if (!options.responses.empty()) writeFile(options.responses / (result.name + ".json"), first);
   return result;
@@ -210,9 +214,10 @@ std::string quoted(const std::string& text) {
 void printRequest(const RequestResult& r, const Options& options) {
   if (options.json) {
     std::printf(
-        "{\"request\":%s,\"runs\":%d,\"median_s\":%.9f,\"max_s\":%.9f,\"max_cpu_s\":%.9f,"
-        "\"deadline_hits\":%llu,\"stable\":%s,\"response_bytes\":%zu}\n",
-        quoted(r.name).c_str(), r.runs, r.medianSeconds, r.slowestSeconds, r.slowestCpuSeconds,
+        "{\"request\":%s,\"runs\":%d,\"median_s\":%.9f,\"max_s\":%.9f,\"median_cpu_s\":%.9f,"
+        "\"max_cpu_s\":%.9f,\"deadline_hits\":%llu,\"stable\":%s,\"response_bytes\":%zu}\n",
+        quoted(r.name).c_str(), r.runs, r.medianSeconds, r.slowestSeconds, r.medianCpuSeconds,
+        r.slowestCpuSeconds,
         static_cast<unsigned long long>(r.deadlineHits), r.stable ? "true" : "false",
         r.responseBytes);
   } else {
@@ -238,10 +243,12 @@ long peakResidentKiB() {
 
 void printSummary(const std::vector<RequestResult>& results, const Options& options) {
   std::vector<double> times;
+  double cpuTotal = 0;
   std::uint64_t hits = 0;
   int unstable = 0;
   for (const RequestResult& r : results) {
     times.push_back(r.medianSeconds);
+    cpuTotal += r.medianCpuSeconds;
     hits += r.deadlineHits;
     unstable += r.stable ? 0 : 1;
   }
@@ -255,8 +262,8 @@ void printSummary(const std::vector<RequestResult>& results, const Options& opti
   if (options.json) {
     std::printf(
         "{\"workload\":%s,\"requests\":%zu,\"total_s\":%.9f,\"median_s\":%.9f,\"p90_s\":%.9f,"
-        "\"peak_rss_kib\":%ld,\"unstable\":%d,\"deadline_stats\":%s,\"deadline_hits\":%llu}\n",
-        quoted(options.name).c_str(), results.size(), total, median(times), p90(times),
+        "\"cpu_total_s\":%.9f,\"peak_rss_kib\":%ld,\"unstable\":%d,\"deadline_stats\":%s,\"deadline_hits\":%llu}\n",
+        quoted(options.name).c_str(), results.size(), total, median(times), p90(times), cpuTotal,
         peakResidentKiB(), unstable, haveStats ? "true" : "false",
         static_cast<unsigned long long>(hits));
     return;
