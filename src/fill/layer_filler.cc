@@ -18,6 +18,15 @@ void restoreSkipped(ItemStack& remaining, ItemStack& skipped) {
   skipped.clear();
 }
 
+// Where the gap behind an item starts: (x + width) - width, as the row's arithmetic has it, unless
+// that lands short of the item's own x by more than rounding noise. It can when the width dwarfs
+// x (a 1e12-wide item after one 0.2 wide), and the gap would then reach back into the previous
+// item; the item's own x is used then.
+double gapStart(double itemX, double rowX, double width) {
+  const double fromRow = rowX - width;
+  return itemX - fromRow > 1e-9 ? itemX : fromRow;
+}
+
 }  // namespace
 
 // Where a region's filling stands between two steps. The stack above an item and the gap behind
@@ -93,14 +102,12 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
         break;
       case Step::AfterStack: {
         const OrientedItem& o = *f.current;
-        // The gap starts where the item does: (x + width) - width can land short of x when the
-        // width dwarfs x, and the gap would then reach back into the previous item.
         const double start = f.x;
         f.x += o.width;
         f.step = Step::AfterGap;
         if (f.rowLength > o.length) {
-          return Region{start, f.y + o.length, f.region.z0, f.x, f.y + f.rowLength,
-                        f.region.freeDepth, f.layer.depth()};
+          return Region{gapStart(start, f.x, o.width), f.y + o.length, f.region.z0, f.x,
+                        f.y + f.rowLength, f.region.freeDepth, f.layer.depth()};
         }
         break;
       }
