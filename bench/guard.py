@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """The byte-for-byte guard: speed work must not change a single response.
 
-  guard.py record [--current]   solve every benchmark request and write the SHA-256 of each
-                                response that qualifies to bench/expected/<workload>.sha256
-                                (by default from the baseline commit in bench/baseline-commit)
+  guard.py record [--current | --baseline REV]
+                                solve every benchmark request and write the SHA-256 of each
+                                response that qualifies to bench/expected/<workload>.sha256,
+                                from the commit in bench/baseline-commit (--baseline REV first
+                                writes REV's commit there; --current records the working tree)
   guard.py check                solve every recorded request once with the current tree (Release)
                                 and fail, listing them, when any response differs
 
@@ -55,6 +57,8 @@ def qualifies(result):
 
 
 def record(args):
+    if args.baseline:
+        wl.set_baseline_commit(args.baseline)
     folders = wl.generate()
     if args.current:
         binary, source = wl.build_current(args.jobs), 'the working tree'
@@ -129,8 +133,11 @@ def main(argv=None):
     ap.add_argument('--jobs', type=int, default=1, help='parallel compile jobs (default 1)')
     sub = ap.add_subparsers(dest='command', required=True)
     rec = sub.add_parser('record', help='write bench/expected/*.sha256')
-    rec.add_argument('--current', action='store_true',
-                     help='record from the working tree instead of the baseline commit')
+    side = rec.add_mutually_exclusive_group()
+    side.add_argument('--current', action='store_true',
+                      help='record from the working tree instead of the baseline commit')
+    side.add_argument('--baseline', metavar='REV',
+                      help='make REV (e.g. HEAD) the baseline commit, then record from it')
     sub.add_parser('check', help='compare the current responses with the recorded hashes')
     args = ap.parse_args(argv)
     try:

@@ -141,6 +141,15 @@ def baseline_commit():
     return found.stdout.strip()
 
 
+def set_baseline_commit(revision):
+    found = _git('rev-parse', '--verify', '--quiet', revision + '^{commit}', check=False)
+    if found.returncode != 0:
+        raise BenchError('%s is no commit of this repository' % revision)
+    with open(BASELINE_COMMIT_FILE, 'w', encoding='utf-8') as fh:
+        fh.write(found.stdout.strip() + '\n')
+    say('baseline commit: %s' % found.stdout.strip())
+
+
 def _harness_fingerprint(commit):
     digest = hashlib.sha256(commit.encode())
     for name in ('CMakeLists.txt', 'varbex_bench.cc'):
