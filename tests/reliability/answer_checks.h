@@ -292,6 +292,12 @@ inline std::vector<std::string> responseProblems(const json& answer) {
     const std::optional<double> bd = finite(box.at("depth"));
     std::vector<std::optional<Extents>> extents;
     for (const json& p : items) extents.push_back(extentsOf(p));
+    // An item of negative extent moves every later position in its row backwards: such a box is
+    // checked for bookkeeping only.
+    const bool negative = std::any_of(items.begin(), items.end(), [](const json& p) {
+      return p.at("width") < 0 || p.at("length") < 0 || p.at("depth") < 0;
+    });
+    if (negative) extents.assign(items.size(), std::nullopt);
     if (bw && bl && bd && *bw >= 0 && *bl >= 0 && *bd >= 0) {
       for (std::size_t k = 0; k < items.size(); ++k) {
         if (!extents[k]) continue;

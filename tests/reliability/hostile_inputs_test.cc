@@ -101,10 +101,13 @@ TEST(HostileInputs, UnclosedNestingIsAParseError) {
 }
 
 TEST(HostileInputs, FiftyMegabyteRequestIsSolved) {
+  // Size costs only time and memory; under a sanitizer, which checks the same code for memory
+  // errors 5 to 20 times slower, a smaller request suffices.
+  const std::size_t padding = reliability::kUnderSanitizer ? 8u << 20 : 50u << 20;
   std::string request =
       R"({"boxes":[{"Reference":"B","Width":10,"Length":10,"Depth":10,"MaxWeight":-1}],)"
       R"("items":[{"ItemCode":"A","Width":1,"Length":1,"Depth":1}],"padding":")";
-  request.append(50u << 20, 'x');
+  request.append(padding, 'x');
   request += R"("})";
   const json answer = answerTo(request);
   ASSERT_TRUE(answer.contains("placements")) << answer.dump().substr(0, 500);
