@@ -16,27 +16,48 @@ OrientedItem::OrientedItem(ItemRef item, double width, double length, double dep
       depth(depth),
       orientation(std::move(orientation)) {}
 
-std::vector<OrientedItem> OrientedItem::allowedOrientations(const ItemRef& item) {
-  const double w = item->width();
-  const double l = item->length();
-  const double d = item->depth();
-  std::vector<OrientedItem> result;
-  result.emplace_back(item, w, l, d, "WLD");
-  switch (item->rotationPolicy()) {
+int OrientedItem::allowedCount(RotationPolicy policy) {
+  switch (policy) {
     case RotationPolicy::Never:
-      return result;
+      return 1;
     case RotationPolicy::KeepFlat:
-      result.emplace_back(item, l, w, d, "LWD");
-      return result;
+      return 2;
     case RotationPolicy::BestFit:
       break;
   }
-  result.reserve(6);
-  result.emplace_back(item, l, w, d, "LWD");
-  result.emplace_back(item, w, d, l, "WDL");
-  result.emplace_back(item, l, d, w, "LDW");
-  result.emplace_back(item, d, w, l, "DWL");
-  result.emplace_back(item, d, l, w, "DLW");
+  return 6;
+}
+
+OrientedItem::Extents OrientedItem::extentsOf(int index, double w, double l, double d) {
+  switch (index) {
+    case 0:
+      return {w, l, d};
+    case 1:
+      return {l, w, d};
+    case 2:
+      return {w, d, l};
+    case 3:
+      return {l, d, w};
+    case 4:
+      return {d, w, l};
+    default:
+      return {d, l, w};
+  }
+}
+
+const std::string& OrientedItem::codeOf(int index) {
+  static const std::string kCodes[6] = {"WLD", "LWD", "WDL", "LDW", "DWL", "DLW"};
+  return kCodes[index];
+}
+
+std::vector<OrientedItem> OrientedItem::allowedOrientations(const ItemRef& item) {
+  const int count = allowedCount(item->rotationPolicy());
+  std::vector<OrientedItem> result;
+  result.reserve(static_cast<std::size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    const Extents e = extentsOf(k, item->width(), item->length(), item->depth());
+    result.emplace_back(item, e.width, e.length, e.depth, codeOf(k));
+  }
   return result;
 }
 
@@ -46,10 +67,10 @@ bool OrientedItem::isStable() const {
   return std::atan(std::min(width, length) / height) > 0.261;
 }
 
-bool OrientedItem::hasSameShape(const ItemRef& other) const {
-  if (item == other) return true;
+bool OrientedItem::hasSameShape(const Item& other) const {
+  if (item.get() == &other) return true;
   return SortedTriple(width, length, depth) ==
-         SortedTriple(other->width(), other->length(), other->depth());
+         SortedTriple(other.width(), other.length(), other.depth());
 }
 
 }  // namespace varbex

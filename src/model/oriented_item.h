@@ -22,11 +22,21 @@ struct OrientedItem {
   // The orientations the item's rotation policy allows, in a fixed order; equal shapes all stay.
   static std::vector<OrientedItem> allowedOrientations(const ItemRef& item);
 
+  // How many orientations the policy allows; they are the first ones of the fixed order.
+  static int allowedCount(RotationPolicy policy);
+  // The extents of orientation `index` (0 = "WLD" ... 5 = "DLW") of an item w x l x d.
+  struct Extents {
+    double width, length, depth;
+  };
+  static Extents extentsOf(int index, double w, double l, double d);
+  static const std::string& codeOf(int index);
+
   bool isRotated() const { return orientation != "WLD"; }
   // Whether the item stands without tipping: its narrow side against its height.
   bool isStable() const;
   // Same item object, or equal extents once both triples are sorted.
-  bool hasSameShape(const ItemRef& other) const;
+  bool hasSameShape(const ItemRef& other) const { return hasSameShape(*other); }
+  bool hasSameShape(const Item& other) const;
 };
 
 }  // namespace varbex

@@ -13,10 +13,6 @@ bool fits(const OrientedItem& o, double freeWidth, double freeLength, double fre
   return freeWidth >= o.width && freeLength >= o.length && freeDepth >= o.depth;
 }
 
-bool sameExtents(const OrientedItem& a, const OrientedItem& b) {
-  return a.width == b.width && a.length == b.length && a.depth == b.depth;
-}
-
 // Stable insertion sort: an element moves only past those it ranks strictly before.
 void rankCandidates(std::vector<OrientedItem>& candidates, OrientationRanking& ranking) {
   for (std::size_t i = 1; i < candidates.size(); ++i) {
@@ -30,13 +26,17 @@ void rankCandidates(std::vector<OrientedItem>& candidates, OrientationRanking& r
   }
 }
 
-// The orientation of `item` that has exactly the extents of `previous`, when the item's own
-// policy allows one; the code is the item's own (the first that gives those extents).
-std::optional<OrientedItem> sameOrientationAs(const ItemRef& item, const OrientedItem& previous) {
-  for (OrientedItem& o : OrientedItem::allowedOrientations(item)) {
-    if (sameExtents(o, previous)) return std::move(o);
+// The first of the item's allowed orientations with exactly the extents of `previous`, or -1.
+int orientationLike(const Item& item, const OrientedItem& previous) {
+  const int count = OrientedItem::allowedCount(item.rotationPolicy());
+  for (int k = 0; k < count; ++k) {
+    const OrientedItem::Extents e =
+        OrientedItem::extentsOf(k, item.width(), item.length(), item.depth());
+    if (e.width == previous.width && e.length == previous.length && e.depth == previous.depth) {
+      return k;
+    }
   }
-  return std::nullopt;
+  return -1;
 }
 
 }  // namespace
@@ -47,45 +47,69 @@ OrientationChooser::OrientationChooser(BoxRef box, const TrialPacker* packer)
 std::vector<OrientedItem> OrientationChooser::candidateOrientations(
     const ItemRef& item, const OrientedItem* previous, double freeWidth, double freeLength,
     double freeDepth) const {
-  std::vector<OrientedItem> raw;
-  std::optional<OrientedItem> same;
+  std::vector<OrientedItem> kept;
   // A copy of the previous item keeps the row uniform by taking the same orientation, but only
   // one its own policy allows and under its own code: copying the code as it stands would turn a
   // "Never" item, or write "WLD" for an item whose sides lie in another order.
-  if (previous && previous->hasSameShape(item)) same = sameOrientationAs(item, *previous);
-  if (same) {
-    raw.push_back(std::move(*same));
-  } else {
-    raw = OrientedItem::allowedOrientations(item);
+  if (previous && previous->hasSameShape(*item)) {
+    const int same = orientationLike(*item, *previous);
+    if (same >= 0) {
+      if (fits(*previous, freeWidth, freeLength, freeDepth)) {
+        kept.emplace_back(item, previous->width, previous->length, previous->depth,
+                          OrientedItem::codeOf(same));
+      }
+      return kept;
+    }
   }
-  std::vector<OrientedItem> kept;
-  kept.reserve(raw.size());
-  for (OrientedItem& candidate : raw) {
-    if (!fits(candidate, freeWidth, freeLength, freeDepth)) continue;
-    const bool repeated = std::any_of(kept.begin(), kept.end(), [&](const OrientedItem& k) {
-      return sameExtents(k, candidate);
+  const int count = OrientedItem::allowedCount(item->rotationPolicy());
+  const double w = item->width();
+  const double l = item->length();
+  const double d = item->depth();
+  for (int k = 0; k < count; ++k) {
+    const OrientedItem::Extents e = OrientedItem::extentsOf(k, w, l, d);
+    if (!(freeWidth >= e.width && freeLength >= e.length && freeDepth >= e.depth)) continue;
+    const bool repeated = std::any_of(kept.begin(), kept.end(), [&e](const OrientedItem& o) {
+      return o.width == e.width && o.length == e.length && o.depth == e.depth;
     });
-    if (!repeated) kept.push_back(std::move(candidate));
+    if (repeated) continue;
+    if (kept.empty()) kept.reserve(static_cast<std::size_t>(count - k));
+    kept.emplace_back(item, e.width, e.length, e.depth, OrientedItem::codeOf(k));
   }
   return kept;
 }
 
+bool OrientationChooser::hasCandidate(const Item& item, const OrientedItem* previous,
+                                      double freeWidth, double freeLength,
+                                      double freeDepth) const {
+  if (previous && previous->hasSameShape(item) && orientationLike(item, *previous) >= 0) {
+    return fits(*previous, freeWidth, freeLength, freeDepth);
+  }
+  const int count = OrientedItem::allowedCount(item.rotationPolicy());
+  const double w = item.width();
+  const double l = item.length();
+  const double d = item.depth();
+  for (int k = 0; k < count; ++k) {
+    const OrientedItem::Extents e = OrientedItem::extentsOf(k, w, l, d);
+    if (freeWidth >= e.width && freeLength >= e.length && freeDepth >= e.depth) return true;
+  }
+  return false;
+}
+
 std::vector<OrientedItem> OrientationChooser::keepStable(const ItemRef& item,
                                                          std::vector<OrientedItem> candidates) {
-  std::vector<OrientedItem> accepted;
-  std::vector<OrientedItem> setAside;
-  for (OrientedItem& candidate : candidates) {
-    // Reaching from the floor to the lid, an item cannot tip over.
-    if (candidate.isStable() || candidate.depth == box_->depth()) {
-      accepted.push_back(std::move(candidate));
-    } else {
-      setAside.push_back(std::move(candidate));
-    }
+  // Reaching from the floor to the lid, an item cannot tip over.
+  const auto accepted = [this](const OrientedItem& o) {
+    return o.isStable() || o.depth == box_->depth();
+  };
+  if (std::any_of(candidates.begin(), candidates.end(), accepted)) {
+    candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                    [&accepted](const OrientedItem& o) { return !accepted(o); }),
+                     candidates.end());
+    return candidates;
   }
-  if (!accepted.empty()) return accepted;
-  if (setAside.empty()) return {};
-  if (hasStableOrientation(item)) return {};
-  return setAside;
+  if (candidates.empty()) return candidates;
+  if (hasStableOrientation(item)) candidates.clear();
+  return candidates;
 }
 
 std::string OrientationChooser::shapeKey(const Item& item) const {

@@ -34,6 +34,10 @@ class OrientationChooser {
                                                   const OrientedItem* previous, double freeWidth,
                                                   double freeLength, double freeDepth) const;
 
+  // Whether candidateOrientations would return at least one candidate; allocates nothing.
+  bool hasCandidate(const Item& item, const OrientedItem* previous, double freeWidth,
+                    double freeLength, double freeDepth) const;
+
   // Drops unstable candidates unless the item cannot stand stably anywhere in the box.
   std::vector<OrientedItem> keepStable(const ItemRef& item, std::vector<OrientedItem> candidates);
 

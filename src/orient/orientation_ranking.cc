@@ -82,13 +82,11 @@ int OrientationRanking::compare(const OrientedItem& p, const OrientedItem& q) {
   }
 
   if (!nextItems_.empty()) {
-    const ItemRef& next = nextItems_.back();
+    const Item& next = *nextItems_.back();
     const bool nextFitsP =
-        !chooser_.candidateOrientations(next, &p, freeWidth_ - p.width, freeLength_, freeDepth_)
-             .empty();
+        chooser_.hasCandidate(next, &p, freeWidth_ - p.width, freeLength_, freeDepth_);
     const bool nextFitsQ =
-        !chooser_.candidateOrientations(next, &q, freeWidth_ - q.width, freeLength_, freeDepth_)
-             .empty();
+        chooser_.hasCandidate(next, &q, freeWidth_ - q.width, freeLength_, freeDepth_);
     if (nextFitsP != nextFitsQ) return nextFitsP ? -1 : 1;
     const std::int32_t aheadP = lookahead(p);
     const std::int32_t aheadQ = lookahead(q);
