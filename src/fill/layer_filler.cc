@@ -1,6 +1,7 @@
 #include "fill/layer_filler.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace varbex {
@@ -14,7 +15,8 @@ double weightOf(const std::vector<PlacedItem>& placed) {
 
 // The first skipped item becomes the next one taken.
 void restoreSkipped(ItemStack& remaining, ItemStack& skipped) {
-  remaining.insert(remaining.end(), skipped.rbegin(), skipped.rend());
+  remaining.insert(remaining.end(), std::make_move_iterator(skipped.rbegin()),
+                   std::make_move_iterator(skipped.rend()));
   skipped.clear();
 }
 

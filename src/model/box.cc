@@ -60,11 +60,14 @@ ConcreteLimitedSupplyBox::ConcreteLimitedSupplyBox(ConcreteBox box, std::int32_t
     : box_(std::move(box)), maximumBoxes_(maximumBoxes) {}
 
 WorkingVolume::WorkingVolume(double width, double length, double depth)
-    : width_(width), length_(length), depth_(depth) {
-  const std::string depthText = fixedSix(depth);
-  const std::string lengthText = fixedSix(length);
-  const std::string widthText = fixedSix(width);
-  reference_ = "Working Volume " + widthText + "x" + lengthText + "x" + depthText;
+    : width_(width), length_(length), depth_(depth) {}
+
+const std::string& WorkingVolume::reference() const {
+  std::call_once(named_, [this] {
+    reference_ = "Working Volume " + fixedSix(width_) + "x" + fixedSix(length_) + "x" +
+                 fixedSix(depth_);
+  });
+  return reference_;
 }
 
 }  // namespace varbex

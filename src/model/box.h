@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include <nlohmann/json_fwd.hpp>
@@ -84,7 +85,8 @@ class WorkingVolume final : public Box {
  public:
   WorkingVolume(double width, double length, double depth);
 
-  const std::string& reference() const override { return reference_; }
+  // Named on first use: trial fills make many volumes and almost never ask for the name.
+  const std::string& reference() const override;
   double width() const override { return width_; }
   double length() const override { return length_; }
   double depth() const override { return depth_; }
@@ -96,7 +98,8 @@ class WorkingVolume final : public Box {
   double width_;
   double length_;
   double depth_;
-  std::string reference_;
+  mutable std::once_flag named_;
+  mutable std::string reference_;
 };
 
 // The supply limit of a box type, or nullptr when its supply is unlimited.

@@ -6,7 +6,6 @@
 #include <nlohmann/json.hpp>
 
 #include "model/json_teardown.h"
-#include "model/sorted_triple.h"
 
 namespace varbex {
 
@@ -43,7 +42,8 @@ ConcreteItem::ConcreteItem(std::string itemCode, std::string itemReference, doub
       length_(length),
       depth_(depth),
       weight_(weight),
-      rotationPolicy_(rotationPolicy) {}
+      rotationPolicy_(rotationPolicy),
+      shape_(width, length, depth) {}
 
 ConcreteLinkedItem::ConcreteLinkedItem(ConcreteItem item, std::string boxGroup)
     : item_(std::move(item)), boxGroup_(std::move(boxGroup)) {
@@ -52,10 +52,5 @@ ConcreteLinkedItem::ConcreteLinkedItem(ConcreteItem item, std::string boxGroup)
   }
 }
 
-bool haveSameShape(const Item& a, const Item& b) {
-  if (&a == &b) return true;
-  return SortedTriple(a.width(), a.length(), a.depth()) ==
-         SortedTriple(b.width(), b.length(), b.depth());
-}
 
 }  // namespace varbex

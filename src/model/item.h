@@ -6,6 +6,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "model/rotation_policy.h"
+#include "model/sorted_triple.h"
 
 namespace varbex {
 
@@ -25,6 +26,8 @@ class Item {
 
   virtual double volume() const;
   virtual nlohmann::json toJson() const;
+  // The three extents sorted ascending: the item's shape whatever its orientation.
+  virtual SortedTriple shape() const { return SortedTriple(width(), length(), depth()); }
 };
 
 using ItemRef = std::shared_ptr<const Item>;
@@ -41,6 +44,7 @@ class ConcreteItem final : public Item {
   double depth() const override { return depth_; }
   double weight() const override { return weight_; }
   RotationPolicy rotationPolicy() const override { return rotationPolicy_; }
+  SortedTriple shape() const override { return shape_; }
 
  private:
   std::string itemCode_;
@@ -50,6 +54,7 @@ class ConcreteItem final : public Item {
   double depth_;
   double weight_;
   RotationPolicy rotationPolicy_;
+  SortedTriple shape_;  // kept because copies of an item are compared by shape very often
 };
 
 // An item that may share a box only with items of its own box group or with ungrouped items.
@@ -72,6 +77,7 @@ class ConcreteLinkedItem final : public LinkedItem {
   double weight() const override { return item_.weight(); }
   RotationPolicy rotationPolicy() const override { return item_.rotationPolicy(); }
   const std::string& boxGroup() const override { return boxGroup_; }
+  SortedTriple shape() const override { return item_.shape(); }
 
  private:
   ConcreteItem item_;
@@ -85,6 +91,8 @@ inline const std::string* boxGroupOf(const Item& item) {
 }
 
 // Same object, or equal (width, length, depth) triples once each is sorted ascending.
-bool haveSameShape(const Item& a, const Item& b);
+inline bool haveSameShape(const Item& a, const Item& b) {
+  return &a == &b || a.shape() == b.shape();
+}
 
 }  // namespace varbex

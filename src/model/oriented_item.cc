@@ -69,8 +69,7 @@ bool OrientedItem::isStable() const {
 
 bool OrientedItem::hasSameShape(const Item& other) const {
   if (item.get() == &other) return true;
-  return SortedTriple(width, length, depth) ==
-         SortedTriple(other.width(), other.length(), other.depth());
+  return SortedTriple(width, length, depth) == other.shape();
 }
 
 }  // namespace varbex

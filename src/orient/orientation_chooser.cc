@@ -121,6 +121,14 @@ std::string OrientationChooser::shapeKey(const Item& item) const {
 }
 
 bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
+  const auto known = stableByItem_.find(item.get());
+  if (known != stableByItem_.end()) return known->second;
+  const bool stable = stableForShape(item);
+  stableByItem_.emplace(item.get(), stable);
+  return stable;
+}
+
+bool OrientationChooser::stableForShape(const ItemRef& item) {
   std::string key = shapeKey(*item);
   const auto found = stableShapeCache_.find(key);
   if (found != stableShapeCache_.end()) return found->second;

@@ -53,11 +53,15 @@ class OrientationChooser {
 
  private:
   std::string shapeKey(const Item& item) const;
+  bool stableForShape(const ItemRef& item);
 
   BoxRef box_;
   const TrialPacker* packer_;
   bool lookaheadDisabled_ = false;
   std::unordered_map<std::string, bool> stableShapeCache_;
+  // In front of the text-keyed memo: an item's key never changes, so its answer never does, and
+  // the key text (seven "%f" fields) costs more than the rest of the question.
+  std::unordered_map<const Item*, bool> stableByItem_;
 };
 
 }  // namespace varbex
