@@ -29,6 +29,53 @@ double gapStart(double itemX, double rowX, double width) {
   return itemX - fromRow > 1e-9 ? itemX : fromRow;
 }
 
+// The most room any position of a region offers before something is placed there: its corner's.
+struct Room {
+  double width, length, depth;
+  SortedTriple sorted;
+
+  explicit Room(const Region& region)
+      : width(region.xEnd - region.x0),
+        length(region.yEnd - region.y0),
+        depth(region.freeDepth),
+        sorted(width, length, depth) {}
+};
+
+// Whether some orientation the item's policy allows fits the room. With every turn allowed that
+// is the case exactly when the sorted extents fit the sorted room, side by side.
+bool fitsSomehow(const Item& item, const Room& room) {
+  switch (item.rotationPolicy()) {
+    case RotationPolicy::Never:
+      return room.width >= item.width() && room.length >= item.length() &&
+             room.depth >= item.depth();
+    case RotationPolicy::KeepFlat:
+      return room.depth >= item.depth() &&
+             ((room.width >= item.width() && room.length >= item.length()) ||
+              (room.width >= item.length() && room.length >= item.width()));
+    case RotationPolicy::BestFit:
+      break;
+  }
+  const SortedTriple shape = item.shape();
+  return room.sorted.low >= shape.low && room.sorted.middle >= shape.middle &&
+         room.sorted.high >= shape.high;
+}
+
+// True when filling the region would place nothing and drop nothing, so that running the rows
+// would only shuffle the stack and put it back as it was. Stacks above items and gaps behind them
+// are mostly such regions.
+bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining,
+                          const std::vector<PlacedItem>& placed, double capacity) {
+  const Room room(region);
+  if (std::any_of(remaining.begin(), remaining.end(),
+                  [&room](const ItemRef& item) { return fitsSomehow(*item, room); })) {
+    return false;
+  }
+  if (capacity < 0) return true;
+  const double left = capacity - weightOf(placed);
+  return std::none_of(remaining.begin(), remaining.end(),
+                      [left](const ItemRef& item) { return item->weight() > left; });
+}
+
 }  // namespace
 
 // Where a region's filling stands between two steps. The stack above an item and the gap behind
@@ -86,6 +133,10 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
     switch (f.step) {
       case Step::Start:
         if (remaining.empty()) return std::nullopt;
+        if (!f.firstOrientation &&
+            leavesEverythingAsIs(f.region, remaining, placed, box_->payloadCapacity())) {
+          return std::nullopt;
+        }
         f.step = Step::NextItem;
         break;
       case Step::NextItem:
