@@ -31,12 +31,19 @@ std::int64_t micro(double value) {
   return std::llround(scaled);
 }
 
-// Fills one working volume from the pool and takes what it placed out of the pool.
+// Fills one working volume from the pool and takes what it placed out of the pool. The volume
+// lives only for this call, so it is lent to the filler without an owning reference.
 void fillAndRemove(double width, double length, double depth, ItemPool& pool,
                    const TrialPacker& packer) {
-  const BoxRef volume = std::make_shared<WorkingVolume>(width, length, depth);
-  const FilledBox filled = packer.trialPack(volume, pool);
+  const WorkingVolume volume(width, length, depth);
+  const FilledBox filled = packer.trialPack(BoxRef(BoxRef(), &volume), pool);
   pool.removePlaced(filled.items());
+}
+
+// The item order of every lookahead pool; stateless, so one instance serves every thread.
+std::shared_ptr<const ItemSorter> lookaheadItemOrder() {
+  static const DefaultItemSorter kOrder;
+  return std::shared_ptr<const ItemSorter>(std::shared_ptr<const ItemSorter>(), &kOrder);
 }
 
 }  // namespace
@@ -73,7 +80,7 @@ std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedIt
 
   const std::size_t n = itemsLookedAt(question);
   const ItemStack& next = question.nextItems;
-  ItemPool pool(std::make_shared<DefaultItemSorter>());
+  ItemPool pool(lookaheadItemOrder());
   for (std::size_t i = 0; i < n; ++i) pool.add(next[next.size() - 1 - i]);
 
   const double rowSpan = rowSpanWith(question, candidate);
