@@ -30,20 +30,6 @@ bool anyItemMayTurn(const std::vector<ItemRef>& items) {
   });
 }
 
-std::vector<PlacedItem> itemsOf(const std::vector<Layer>& layers) {
-  std::vector<PlacedItem> items;
-  for (const Layer& layer : layers) {
-    items.insert(items.end(), layer.items().begin(), layer.items().end());
-  }
-  return items;
-}
-
-double heightOf(const std::vector<Layer>& layers) {
-  double height = 0;
-  for (const Layer& layer : layers) height += layer.depth();
-  return height;
-}
-
 // Larger footprints below smaller ones, deeper below shallower on equal area; every layer keeps
 // its inside and is lowered or raised to lie on the one beneath.
 std::vector<Layer> restack(std::vector<Layer> layers) {
@@ -151,29 +137,34 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
   LayerFiller filler(box_, lookaheadMode_, &kLookaheadPacker);
   ItemStack remaining(items.rbegin(), items.rend());
   std::vector<Layer> layers;
+  // The items of all layers so far, layer by layer: the layer filler appends every item it places,
+  // in the order its layer lists them, so a trial is undone by cutting the list back.
+  std::vector<PlacedItem> placed;
+  double z0 = 0;  // the sum of the layers' depths, added up in layer order
   while (!remaining.empty()) {
-    const double z0 = heightOf(layers);
-    std::vector<PlacedItem> placed = itemsOf(layers);
     const std::optional<OrientedItem> override =
         placed.empty() ? firstOrientation : std::optional<OrientedItem>();
     const Region region{0, 0, z0, width, length, box_->depth() - z0, 0};
 
     ItemStack trialRemaining = remaining;
-    std::vector<PlacedItem> trialPlaced = placed;
-    Layer trial = filler.fillLayer(trialRemaining, trialPlaced, region, true, override);
+    const std::size_t placedBefore = placed.size();
+    Layer trial = filler.fillLayer(trialRemaining, placed, region, true, override);
     if (trial.isEmpty()) break;
     if (trial.depth() == trial.items().front().depth) {
+      z0 += trial.depth();
       layers.push_back(std::move(trial));
       remaining = std::move(trialRemaining);
       continue;
     }
     // Again with the depth fixed, so that every item of the layer, the first one included, gets
     // a stack above it up to the layer's top.
+    placed.erase(placed.begin() + static_cast<std::ptrdiff_t>(placedBefore), placed.end());
     Region fixed = region;
     fixed.layerDepth = trial.depth();
     Layer layer = filler.fillLayer(remaining, placed, fixed, true, override);
     // Cannot place nothing after the trial placed something; guarded so the loop always ends.
     if (layer.isEmpty()) break;
+    z0 += layer.depth();
     layers.push_back(std::move(layer));
   }
   if (!lookaheadMode_ && !layers.empty()) {
