@@ -63,8 +63,14 @@ std::vector<OrientedItem> OrientedItem::allowedOrientations(const ItemRef& item)
 
 bool OrientedItem::isStable() const {
   const double height = depth == 0 ? 1.0 : depth;
+  const double ratio = std::min(width, length) / height;
+  // atan is monotonic and accurate to an ulp, so a ratio clearly on one side of tan(0.261) is
+  // decided without it; only ratios within a hair of the boundary (and NaN) take the exact test.
+  constexpr double kTanThreshold = 0.2670925944670468;  // tan(0.261), to the nearest double
+  if (ratio > kTanThreshold * (1 + 1e-9)) return true;
+  if (ratio < kTanThreshold * (1 - 1e-9)) return false;
   // Strict: an angle of exactly 0.261 radians tips over.
-  return std::atan(std::min(width, length) / height) > 0.261;
+  return std::atan(ratio) > 0.261;
 }
 
 bool OrientedItem::hasSameShape(const Item& other) const {
