@@ -14,6 +14,7 @@ set(VARBEX_SOURCES
   src/model/filled_box_list.cc
   src/orient/lookahead_cache.cc
   src/orient/lookahead.cc
+  src/orient/shape_key.cc
   src/orient/orientation_chooser.cc
   src/orient/orientation_ranking.cc
   src/fill/free_space.cc

@@ -1,7 +1,6 @@
 #include "orient/orientation_chooser.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "orient/orientation_ranking.h"
@@ -112,14 +111,6 @@ std::vector<OrientedItem> OrientationChooser::keepStable(const ItemRef& item,
   return candidates;
 }
 
-std::string OrientationChooser::shapeKey(const Item& item) const {
-  char text[4096];
-  std::snprintf(text, sizeof text, "%f|%f|%f|%d|%f|%f|%f", item.width(), item.length(),
-                item.depth(), static_cast<int>(item.rotationPolicy()), box_->width(),
-                box_->length(), box_->depth());
-  return text;
-}
-
 bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
   const auto known = stableByItem_.find(item.get());
   if (known != stableByItem_.end()) return known->second;
@@ -128,16 +119,28 @@ bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
   return stable;
 }
 
+// The first item of a shape decides for every later one that shares its six-decimal key.
 bool OrientationChooser::stableForShape(const ItemRef& item) {
-  std::string key = shapeKey(*item);
-  const auto found = stableShapeCache_.find(key);
-  if (found != stableShapeCache_.end()) return found->second;
+  if (const std::optional<ShapeKey> key = shapeKeyOf(*item, *box_)) {
+    const auto found = stableByShape_.find(*key);
+    if (found != stableByShape_.end()) return found->second;
+    const bool stable = computeStable(item);
+    stableByShape_.emplace(*key, stable);
+    return stable;
+  }
+  std::string text = shapeKeyText(*item, *box_);
+  const auto found = stableByText_.find(text);
+  if (found != stableByText_.end()) return found->second;
+  const bool stable = computeStable(item);
+  stableByText_.emplace(std::move(text), stable);
+  return stable;
+}
+
+bool OrientationChooser::computeStable(const ItemRef& item) const {
   const std::vector<OrientedItem> candidates =
       candidateOrientations(item, nullptr, box_->width(), box_->length(), box_->depth());
-  const bool stable = std::any_of(candidates.begin(), candidates.end(),
-                                  [](const OrientedItem& o) { return o.isStable(); });
-  stableShapeCache_.emplace(std::move(key), stable);
-  return stable;
+  return std::any_of(candidates.begin(), candidates.end(),
+                     [](const OrientedItem& o) { return o.isStable(); });
 }
 
 std::optional<OrientedItem> OrientationChooser::chooseOrientation(

@@ -7,6 +7,7 @@
 
 #include "model/box.h"
 #include "model/oriented_item.h"
+#include "orient/shape_key.h"
 
 namespace varbex {
 
@@ -49,18 +50,22 @@ class OrientationChooser {
                                                 double freeLength, double freeDepth,
                                                 double rowLength, bool checkStability);
 
-  std::size_t stableShapeCacheSize() const { return stableShapeCache_.size(); }
+  std::size_t stableShapeCacheSize() const {
+    return stableByShape_.size() + stableByText_.size();
+  }
 
  private:
-  std::string shapeKey(const Item& item) const;
   bool stableForShape(const ItemRef& item);
+  bool computeStable(const ItemRef& item) const;
 
   BoxRef box_;
   const TrialPacker* packer_;
   bool lookaheadDisabled_ = false;
-  std::unordered_map<std::string, bool> stableShapeCache_;
-  // In front of the text-keyed memo: an item's key never changes, so its answer never does, and
-  // the key text (seven "%f" fields) costs more than the rest of the question.
+  // The memo of hasStableOrientation, keyed by the six-decimal shape key; shapes with values beyond
+  // the numeric key's range are keyed by its text form, which no numeric key can equal.
+  std::unordered_map<ShapeKey, bool, ShapeKeyHash> stableByShape_;
+  std::unordered_map<std::string, bool> stableByText_;
+  // In front of both: an item's key never changes, so neither does its answer.
   std::unordered_map<const Item*, bool> stableByItem_;
 };
 
