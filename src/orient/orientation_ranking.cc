@@ -88,8 +88,8 @@ int OrientationRanking::compare(const OrientedItem& p, const OrientedItem& q) {
     const bool nextFitsQ =
         chooser_.hasCandidate(next, &q, freeWidth_ - q.width, freeLength_, freeDepth_);
     if (nextFitsP != nextFitsQ) return nextFitsP ? -1 : 1;
-    const std::int32_t aheadP = lookahead(p);
-    const std::int32_t aheadQ = lookahead(q);
+    const std::int32_t aheadP = lookaheadOnce(p);
+    const std::int32_t aheadQ = lookaheadOnce(q);
     if (aheadP != aheadQ) return aheadP > aheadQ ? -1 : 1;
   }
 
@@ -114,6 +114,15 @@ std::int64_t OrientationRanking::gridCount(const OrientedItem& o) const {
   const std::int64_t cy = truncateToInt64(freeLength_ / o.length);
   const std::int64_t cz = truncateToInt64(freeDepth_ / o.depth);
   return wrappingMultiply(wrappingMultiply(cz, cy), cx);
+}
+
+std::int32_t OrientationRanking::lookaheadOnce(const OrientedItem& o) {
+  for (std::size_t i = 0; i < answerCount_; ++i) {
+    if (answers_[i].width == o.width && answers_[i].length == o.length) return answers_[i].count;
+  }
+  const std::int32_t count = lookahead(o);
+  if (answerCount_ < answers_.size()) answers_[answerCount_++] = Answer{o.width, o.length, count};
+  return count;
 }
 
 std::int32_t OrientationRanking::lookahead(const OrientedItem& o) const {

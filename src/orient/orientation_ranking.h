@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "model/oriented_item.h"
@@ -29,6 +30,7 @@ class OrientationRanking {
 
  private:
   bool allCopiesFollow(const OrientedItem& p);
+  std::int32_t lookaheadOnce(const OrientedItem& o);
 
   const OrientationChooser& chooser_;
   bool lookaheadDisabled_;
@@ -39,6 +41,16 @@ class OrientationRanking {
   double rowLength_;
   bool sameShapeRestKnown_ = false;
   bool sameShapeRest_ = false;
+
+  // The lookahead of one choice depends on a candidate only through its width and length, and a
+  // sort compares each candidate several times; each answer is looked up once per choice.
+  struct Answer {
+    double width;
+    double length;
+    std::int32_t count;
+  };
+  std::array<Answer, 6> answers_{};
+  std::size_t answerCount_ = 0;
 };
 
 }  // namespace varbex
