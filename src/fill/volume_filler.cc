@@ -140,6 +140,7 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
   // The items of all layers so far, layer by layer: the layer filler appends every item it places,
   // in the order its layer lists them, so a trial is undone by cutting the list back.
   std::vector<PlacedItem> placed;
+  placed.reserve(items.size());
   double z0 = 0;  // the sum of the layers' depths, added up in layer order
   while (!remaining.empty()) {
     const std::optional<OrientedItem> override =
