@@ -113,9 +113,9 @@ std::vector<OrientedItem> OrientationChooser::keepStable(const ItemRef& item,
 
 bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
   const auto known = stableByItem_.find(item.get());
-  if (known != stableByItem_.end()) return known->second;
+  if (known != stableByItem_.end()) return known->second.second;
   const bool stable = stableForShape(item);
-  stableByItem_.emplace(item.get(), stable);
+  stableByItem_.emplace(item.get(), std::make_pair(item, stable));
   return stable;
 }
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "model/box.h"
@@ -65,8 +66,9 @@ class OrientationChooser {
   // the numeric key's range are keyed by its text form, which no numeric key can equal.
   std::unordered_map<ShapeKey, bool, ShapeKeyHash> stableByShape_;
   std::unordered_map<std::string, bool> stableByText_;
-  // In front of both: an item's key never changes, so neither does its answer.
-  std::unordered_map<const Item*, bool> stableByItem_;
+  // In front of both: an item's key never changes, so neither does its answer. The entry holds
+  // the item, so that its address cannot be reused by another item while the chooser lives.
+  std::unordered_map<const Item*, std::pair<ItemRef, bool>> stableByItem_;
 };
 
 }  // namespace varbex
