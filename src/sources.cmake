@@ -23,6 +23,7 @@ set(VARBEX_SOURCES
   src/fill/volume_filler.cc
   src/solver/box_chooser.cc
   src/solver/weight_balancer.cc
+  src/solver/balancing_stats.cc
   src/solver/solver.cc
   src/api/request_reader.cc
   src/api/response_writer.cc

@@ -7,6 +7,7 @@
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
 #include "model/packed_box_sorter.h"
+#include "solver/balancing_stats.h"
 
 namespace varbex {
 namespace {
@@ -54,7 +55,11 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
   });
 
   const Clock::time_point deadline = Clock::now() + kTimeBudget;
-  const DeadlineTest deadlinePassed = [deadline] { return Clock::now() >= deadline; };
+  bool stoppedAtDeadline = false;
+  const DeadlineTest deadlinePassed = [deadline, &stoppedAtDeadline] {
+    if (Clock::now() >= deadline) stoppedAtDeadline = true;
+    return stoppedAtDeadline;
+  };
   bool moved = true;
   while (moved && !deadlinePassed() && !work.empty()) {
     moved = false;
@@ -70,6 +75,8 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
       }
     }
   }
+
+  countBalancingRun(stoppedAtDeadline);
 
   FilledBoxList result(std::make_shared<DefaultPackedBoxSorter>());
   for (FilledBox& box : work) result.add(std::move(box));

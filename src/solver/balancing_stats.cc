@@ -1,0 +1,22 @@
+#include "solver/balancing_stats.h"
+
+#include <atomic>
+
+namespace varbex {
+namespace {
+
+std::atomic<std::uint64_t> deadlineHits{0};
+std::atomic<std::uint64_t> runs{0};
+
+}  // namespace
+
+std::uint64_t balancingDeadlineHits() { return deadlineHits.load(std::memory_order_relaxed); }
+
+std::uint64_t balancingRuns() { return runs.load(std::memory_order_relaxed); }
+
+void countBalancingRun(bool stoppedAtDeadline) {
+  runs.fetch_add(1, std::memory_order_relaxed);
+  if (stoppedAtDeadline) deadlineHits.fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace varbex
