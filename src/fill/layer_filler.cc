@@ -7,12 +7,6 @@
 namespace varbex {
 namespace {
 
-double weightOf(const std::vector<PlacedItem>& placed) {
-  double sum = 0;
-  for (const PlacedItem& p : placed) sum += p.item->weight();
-  return sum;
-}
-
 // The first skipped item becomes the next one taken.
 void restoreSkipped(ItemStack& remaining, ItemStack& skipped) {
   remaining.insert(remaining.end(), std::make_move_iterator(skipped.rbegin()),
@@ -63,15 +57,16 @@ bool fitsSomehow(const Item& item, const Room& room) {
 // True when filling the region would place nothing and drop nothing, so that running the rows
 // would only shuffle the stack and put it back as it was. Stacks above items and gaps behind them
 // are mostly such regions.
-bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining,
-                          const std::vector<PlacedItem>& placed, double capacity) {
+template <typename PlacedWeightOf>
+bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining, double capacity,
+                          PlacedWeightOf placedWeight) {
   const Room room(region);
   if (std::any_of(remaining.begin(), remaining.end(),
                   [&room](const ItemRef& item) { return fitsSomehow(*item, room); })) {
     return false;
   }
   if (capacity < 0) return true;
-  const double left = capacity - weightOf(placed);
+  const double left = capacity - placedWeight();
   return std::none_of(remaining.begin(), remaining.end(),
                       [left](const ItemRef& item) { return item->weight() > left; });
 }
@@ -101,6 +96,19 @@ struct LayerFiller::Frame {
         x(region.x0),
         y(region.y0) {}
 };
+
+double LayerFiller::PlacedWeight::of(const std::vector<PlacedItem>& placed) {
+  // Start again for another list, or for one that was cut back or changed under us.
+  if (&placed != list_ || placed.size() < count_ ||
+      (count_ > 0 && placed[count_ - 1].item.get() != last_)) {
+    list_ = &placed;
+    count_ = 0;
+    sum_ = 0;
+  }
+  for (; count_ < placed.size(); ++count_) sum_ += placed[count_].item->weight();
+  last_ = count_ > 0 ? placed[count_ - 1].item.get() : nullptr;
+  return sum_;
+}
 
 LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer)
     : box_(box), chooser_(std::move(box), packer) {
@@ -134,7 +142,8 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
       case Step::Start:
         if (remaining.empty()) return std::nullopt;
         if (!f.firstOrientation &&
-            leavesEverythingAsIs(f.region, remaining, placed, box_->payloadCapacity())) {
+            leavesEverythingAsIs(f.region, remaining, box_->payloadCapacity(),
+                                 [&] { return placedWeight_.of(placed); })) {
           return std::nullopt;
         }
         f.step = Step::NextItem;
@@ -186,7 +195,7 @@ bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<Plac
 
   const double capacity = box_->payloadCapacity();
   // Strictly greater: an item that uses up exactly what is left still goes in.
-  if (capacity >= 0 && item->weight() > capacity - weightOf(placed)) {
+  if (capacity >= 0 && item->weight() > capacity - placedWeight_.of(placed)) {
     if (remaining.empty() && !f.skipped.empty()) restoreSkipped(remaining, f.skipped);
     return false;
   }

@@ -35,8 +35,24 @@ class LayerFiller {
   Layer fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed, const Region& region,
                   bool checkStability, std::optional<OrientedItem> firstOrientation = {});
 
+  // Tells the filler that a placed list it was given has been cut back and refilled.
+  void forgetPlacedWeight() { placedWeight_ = PlacedWeight{}; }
+
  private:
   struct Frame;
+
+  // The summed weight of the placed list, extended as the list grows: adding the new items to
+  // the old sum in order gives the very double that summing from 0 gives.
+  class PlacedWeight {
+   public:
+    double of(const std::vector<PlacedItem>& placed);
+
+   private:
+    const std::vector<PlacedItem>* list_ = nullptr;
+    std::size_t count_ = 0;
+    const Item* last_ = nullptr;
+    double sum_ = 0;
+  };
 
   // Runs a frame until it needs an inner region filled (returned) or is done (nothing).
   std::optional<Region> advance(Frame& frame, ItemStack& remaining,
@@ -47,6 +63,7 @@ class LayerFiller {
 
   BoxRef box_;
   OrientationChooser chooser_;
+  PlacedWeight placedWeight_;
 };
 
 }  // namespace varbex

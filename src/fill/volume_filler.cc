@@ -160,6 +160,7 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
     // Again with the depth fixed, so that every item of the layer, the first one included, gets
     // a stack above it up to the layer's top.
     placed.erase(placed.begin() + static_cast<std::ptrdiff_t>(placedBefore), placed.end());
+    filler.forgetPlacedWeight();
     Region fixed = region;
     fixed.layerDepth = trial.depth();
     Layer layer = filler.fillLayer(remaining, placed, fixed, true, override);
