@@ -111,7 +111,7 @@ double LayerFiller::PlacedWeight::of(const std::vector<PlacedItem>& placed) {
 }
 
 LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer)
-    : box_(box), chooser_(std::move(box), packer) {
+    : box_(box), capacity_(box->payloadCapacity()), chooser_(std::move(box), packer) {
   chooser_.setLookaheadDisabled(lookaheadDisabled);
 }
 
@@ -142,7 +142,7 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
       case Step::Start:
         if (remaining.empty()) return std::nullopt;
         if (!f.firstOrientation &&
-            leavesEverythingAsIs(f.region, remaining, box_->payloadCapacity(),
+            leavesEverythingAsIs(f.region, remaining, capacity_,
                                  [&] { return placedWeight_.of(placed); })) {
           return std::nullopt;
         }
@@ -193,7 +193,7 @@ bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<Plac
   ItemRef item = std::move(remaining.back());
   remaining.pop_back();
 
-  const double capacity = box_->payloadCapacity();
+  const double capacity = capacity_;
   // Strictly greater: an item that uses up exactly what is left still goes in.
   if (capacity >= 0 && item->weight() > capacity - placedWeight_.of(placed)) {
     if (remaining.empty() && !f.skipped.empty()) restoreSkipped(remaining, f.skipped);

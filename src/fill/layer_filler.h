@@ -62,6 +62,7 @@ class LayerFiller {
   void setAside(Frame& frame, ItemRef item, ItemStack& remaining);
 
   BoxRef box_;
+  double capacity_;  // the box's payload capacity, -1 when unlimited
   OrientationChooser chooser_;
   PlacedWeight placedWeight_;
 };

@@ -28,23 +28,6 @@ int OrientedItem::allowedCount(RotationPolicy policy) {
   return 6;
 }
 
-OrientedItem::Extents OrientedItem::extentsOf(int index, double w, double l, double d) {
-  switch (index) {
-    case 0:
-      return {w, l, d};
-    case 1:
-      return {l, w, d};
-    case 2:
-      return {w, d, l};
-    case 3:
-      return {l, d, w};
-    case 4:
-      return {d, w, l};
-    default:
-      return {d, l, w};
-  }
-}
-
 const std::string& OrientedItem::codeOf(int index) {
   static const std::string kCodes[6] = {"WLD", "LWD", "WDL", "LDW", "DWL", "DLW"};
   return kCodes[index];

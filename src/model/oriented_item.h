@@ -28,7 +28,22 @@ struct OrientedItem {
   struct Extents {
     double width, length, depth;
   };
-  static Extents extentsOf(int index, double w, double l, double d);
+  static Extents extentsOf(int index, double w, double l, double d) {
+    switch (index) {
+      case 0:
+        return {w, l, d};
+      case 1:
+        return {l, w, d};
+      case 2:
+        return {w, d, l};
+      case 3:
+        return {l, d, w};
+      case 4:
+        return {d, w, l};
+      default:
+        return {d, l, w};
+    }
+  }
   static const std::string& codeOf(int index);
 
   bool isRotated() const { return orientation != "WLD"; }
