@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "orient/word_hash.h"
+
 namespace varbex {
 namespace {
 
@@ -10,12 +12,7 @@ thread_local std::unique_ptr<LookaheadCache> threadCache;
 }  // namespace
 
 std::size_t LookaheadKeyHash::operator()(const LookaheadKey& key) const {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const std::int64_t word : key.words) {
-    hash ^= static_cast<std::uint64_t>(word);
-    hash *= 0x100000001b3ULL;
-  }
-  return static_cast<std::size_t>(hash);
+  return foldWords(key.words.data(), key.words.size());
 }
 
 LookaheadCache& LookaheadCache::forThisThread() {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "orient/word_hash.h"
+
 namespace varbex {
 namespace {
 
@@ -33,12 +35,7 @@ std::optional<Micros> roundedMicros(double x) {
 }
 
 std::size_t ShapeKeyHash::operator()(const ShapeKey& key) const {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const std::int64_t word : key.words) {
-    hash ^= static_cast<std::uint64_t>(word);
-    hash *= 0x100000001b3ULL;
-  }
-  return static_cast<std::size_t>(hash);
+  return foldWords(key.words.data(), key.words.size());
 }
 
 std::optional<ShapeKey> shapeKeyOf(const Item& item, const Box& box) {
