@@ -47,6 +47,14 @@ std::vector<OrientedItem> OrientationChooser::candidateOrientations(
     const ItemRef& item, const OrientedItem* previous, double freeWidth, double freeLength,
     double freeDepth) const {
   std::vector<OrientedItem> kept;
+  collectCandidates(item, previous, freeWidth, freeLength, freeDepth, kept);
+  return kept;
+}
+
+void OrientationChooser::collectCandidates(const ItemRef& item, const OrientedItem* previous,
+                                           double freeWidth, double freeLength, double freeDepth,
+                                           std::vector<OrientedItem>& kept) const {
+  kept.clear();
   // A copy of the previous item keeps the row uniform by taking the same orientation, but only
   // one its own policy allows and under its own code: copying the code as it stands would turn a
   // "Never" item, or write "WLD" for an item whose sides lie in another order.
@@ -57,7 +65,7 @@ std::vector<OrientedItem> OrientationChooser::candidateOrientations(
         kept.emplace_back(item, previous->width, previous->length, previous->depth,
                           OrientedItem::codeOf(same));
       }
-      return kept;
+      return;
     }
   }
   const int count = OrientedItem::allowedCount(item->rotationPolicy());
@@ -74,7 +82,6 @@ std::vector<OrientedItem> OrientationChooser::candidateOrientations(
     if (kept.empty()) kept.reserve(static_cast<std::size_t>(count - k));
     kept.emplace_back(item, e.width, e.length, e.depth, OrientedItem::codeOf(k));
   }
-  return kept;
 }
 
 bool OrientationChooser::hasCandidate(const Item& item, const OrientedItem* previous,
@@ -96,6 +103,12 @@ bool OrientationChooser::hasCandidate(const Item& item, const OrientedItem* prev
 
 std::vector<OrientedItem> OrientationChooser::keepStable(const ItemRef& item,
                                                          std::vector<OrientedItem> candidates) {
+  keepStableIn(item, candidates);
+  return candidates;
+}
+
+void OrientationChooser::keepStableIn(const ItemRef& item,
+                                      std::vector<OrientedItem>& candidates) {
   // Reaching from the floor to the lid, an item cannot tip over.
   const auto accepted = [this](const OrientedItem& o) {
     return o.isStable() || o.depth == box_->depth();
@@ -104,11 +117,9 @@ std::vector<OrientedItem> OrientationChooser::keepStable(const ItemRef& item,
     candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
                                     [&accepted](const OrientedItem& o) { return !accepted(o); }),
                      candidates.end());
-    return candidates;
+    return;
   }
-  if (candidates.empty()) return candidates;
-  if (hasStableOrientation(item)) candidates.clear();
-  return candidates;
+  if (!candidates.empty() && hasStableOrientation(item)) candidates.clear();
 }
 
 bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
@@ -147,9 +158,11 @@ std::optional<OrientedItem> OrientationChooser::chooseOrientation(
     const ItemRef& item, const OrientedItem* previous, const ItemStack& nextItems,
     double freeWidth, double freeLength, double freeDepth, double rowLength,
     bool checkStability) {
-  std::vector<OrientedItem> candidates =
-      candidateOrientations(item, previous, freeWidth, freeLength, freeDepth);
-  if (checkStability) candidates = keepStable(item, std::move(candidates));
+  // The list of this chooser's previous choice is reused: a choice never nests inside another
+  // of the same chooser (the lookahead's trial fills have choosers of their own).
+  std::vector<OrientedItem>& candidates = scratch_;
+  collectCandidates(item, previous, freeWidth, freeLength, freeDepth, candidates);
+  if (checkStability) keepStableIn(item, candidates);
   if (candidates.empty()) return std::nullopt;
   OrientationRanking ranking(*this, lookaheadDisabled_, freeWidth, freeLength, freeDepth,
                              nextItems, rowLength);

@@ -56,6 +56,10 @@ class OrientationChooser {
   }
 
  private:
+  void collectCandidates(const ItemRef& item, const OrientedItem* previous, double freeWidth,
+                         double freeLength, double freeDepth,
+                         std::vector<OrientedItem>& kept) const;
+  void keepStableIn(const ItemRef& item, std::vector<OrientedItem>& candidates);
   bool stableForShape(const ItemRef& item);
   bool computeStable(const ItemRef& item) const;
 
@@ -69,6 +73,7 @@ class OrientationChooser {
   // In front of both: an item's key never changes, so neither does its answer. The entry holds
   // the item, so that its address cannot be reused by another item while the chooser lives.
   std::unordered_map<const Item*, std::pair<ItemRef, bool>> stableByItem_;
+  std::vector<OrientedItem> scratch_;  // the candidate list of a choice, kept for the next one
 };
 
 }  // namespace varbex
