@@ -102,10 +102,27 @@ inline std::optional<Extents> extentsOf(const json& p) {
 }
 
 // Overlap of [a, a + da) and [b, b + db) beyond the tolerance.
-inline bool intervalsOverlap(double a, double da, double b, double db) {
+// Overlap of [a, a + da) and [b, b + db) beyond the tolerance; `floor` is a magnitude at which
+// the positions along this axis may have been worked out (see axisFloor).
+inline bool intervalsOverlap(double a, double da, double b, double db, double floor) {
   const double overlap = std::min(a + da, b + db) - std::max(a, b);
-  const double magnitude = std::max({std::fabs(a), std::fabs(b), std::fabs(a + da), std::fabs(b + db)});
+  const double magnitude =
+      std::max({std::fabs(a), std::fabs(b), std::fabs(a + da), std::fabs(b + db), floor});
   return overlap > tolerance(magnitude);
+}
+
+// When the extents along one axis of a box span more than the 53 bits of a double (a 1e100-deep
+// item below ones of 2.51e-07), the small items' positions were worked out next to the large
+// ones' and cannot be exact to their own size; their overlaps are judged at the large scale.
+inline double axisFloor(const std::vector<std::optional<Extents>>& extents, double Extents::*extent) {
+  double largest = 0;
+  double smallest = 0;
+  for (const std::optional<Extents>& e : extents) {
+    if (!e || !((*e).*extent > 0)) continue;
+    largest = std::max(largest, (*e).*extent);
+    smallest = smallest == 0 ? (*e).*extent : std::min(smallest, (*e).*extent);
+  }
+  return smallest > 0 && largest / smallest > 0x1p52 ? largest : 0;
 }
 
 inline std::string where(std::size_t box, std::size_t item) {
@@ -310,14 +327,17 @@ inline std::vector<std::string> responseProblems(const json& answer) {
         if (!inside) problems.push_back(where(b, k) + "lies outside its box: " + items[k].dump());
       }
     }
+    const double floorX = axisFloor(extents, &Extents::width);
+    const double floorY = axisFloor(extents, &Extents::length);
+    const double floorZ = axisFloor(extents, &Extents::depth);
     for (std::size_t k = 0; k < items.size(); ++k) {
       for (std::size_t m = k + 1; m < items.size(); ++m) {
         if (!extents[k] || !extents[m]) continue;
         const Extents& p = *extents[k];
         const Extents& q = *extents[m];
-        if (intervalsOverlap(p.x, p.width, q.x, q.width) &&
-            intervalsOverlap(p.y, p.length, q.y, q.length) &&
-            intervalsOverlap(p.z, p.depth, q.z, q.depth)) {
+        if (intervalsOverlap(p.x, p.width, q.x, q.width, floorX) &&
+            intervalsOverlap(p.y, p.length, q.y, q.length, floorY) &&
+            intervalsOverlap(p.z, p.depth, q.z, q.depth, floorZ)) {
           problems.push_back(where(b, k) + "overlaps item " + std::to_string(m) + ": " +
                              items[k].dump() + " and " + items[m].dump());
         }
