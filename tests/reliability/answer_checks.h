@@ -111,18 +111,17 @@ inline bool intervalsOverlap(double a, double da, double b, double db, double fl
   return overlap > tolerance(magnitude);
 }
 
-// When the extents along one axis of a box span more than the 53 bits of a double (a 1e100-deep
-// item below ones of 2.51e-07), the small items' positions were worked out next to the large
-// ones' and cannot be exact to their own size; their overlaps are judged at the large scale.
+// The largest magnitude at which positions along one axis of a box may have been worked out: the
+// sum of the items' extents along it (layers are built one on another from the floor before they
+// are restacked, rows advance item by item). An item of 26.66 stacked on 1e12-deep layers is
+// placed at 1e12 + 26.66, rounded to 1.2e-4, before its layer moves down, so overlaps are judged
+// at that scale; for everyday sizes (sums in the thousands) that adds less than 1e-11.
 inline double axisFloor(const std::vector<std::optional<Extents>>& extents, double Extents::*extent) {
-  double largest = 0;
-  double smallest = 0;
+  double sum = 0;
   for (const std::optional<Extents>& e : extents) {
-    if (!e || !((*e).*extent > 0)) continue;
-    largest = std::max(largest, (*e).*extent);
-    smallest = smallest == 0 ? (*e).*extent : std::min(smallest, (*e).*extent);
+    if (e && (*e).*extent > 0) sum += (*e).*extent;
   }
-  return smallest > 0 && largest / smallest > 0x1p52 ? largest : 0;
+  return sum;
 }
 
 inline std::string where(std::size_t box, std::size_t item) {
@@ -315,21 +314,21 @@ inline std::vector<std::string> responseProblems(const json& answer) {
       return p.at("width") < 0 || p.at("length") < 0 || p.at("depth") < 0;
     });
     if (negative) extents.assign(items.size(), std::nullopt);
+    const double floorX = axisFloor(extents, &Extents::width);
+    const double floorY = axisFloor(extents, &Extents::length);
+    const double floorZ = axisFloor(extents, &Extents::depth);
     if (bw && bl && bd && *bw >= 0 && *bl >= 0 && *bd >= 0) {
       for (std::size_t k = 0; k < items.size(); ++k) {
         if (!extents[k]) continue;
         const Extents& e = *extents[k];
         const bool inside =
-            e.x >= -tolerance(e.x) && e.y >= -tolerance(e.y) && e.z >= -tolerance(e.z) &&
-            e.x + e.width <= *bw + tolerance(std::max(*bw, e.x + e.width)) &&
-            e.y + e.length <= *bl + tolerance(std::max(*bl, e.y + e.length)) &&
-            e.z + e.depth <= *bd + tolerance(std::max(*bd, e.z + e.depth));
+            e.x >= -tolerance(floorX) && e.y >= -tolerance(floorY) && e.z >= -tolerance(floorZ) &&
+            e.x + e.width <= *bw + tolerance(std::max({*bw, e.x + e.width, floorX})) &&
+            e.y + e.length <= *bl + tolerance(std::max({*bl, e.y + e.length, floorY})) &&
+            e.z + e.depth <= *bd + tolerance(std::max({*bd, e.z + e.depth, floorZ}));
         if (!inside) problems.push_back(where(b, k) + "lies outside its box: " + items[k].dump());
       }
     }
-    const double floorX = axisFloor(extents, &Extents::width);
-    const double floorY = axisFloor(extents, &Extents::length);
-    const double floorZ = axisFloor(extents, &Extents::depth);
     for (std::size_t k = 0; k < items.size(); ++k) {
       for (std::size_t m = k + 1; m < items.size(); ++m) {
         if (!extents[k] || !extents[m]) continue;
