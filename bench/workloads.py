@@ -1,7 +1,7 @@
 """What run.py and guard.py share: the workloads, the builds of the harness, and running it.
 
 Paths are fixed relative to the checkout: inputs come from ../shared (the benchmark data and its
-converters) and are generated into build/bench/data; builds go to build/bench/<side>.
+converters; $VARBEX_SHARED or /work/shared when the checkout has no ../shared beside it) and are generated into build/bench/data; builds go to build/bench/<side>.
 """
 import hashlib
 import json
@@ -12,7 +12,20 @@ import sys
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
 BENCH = os.path.join(ROOT, 'bench')
-SHARED = os.path.normpath(os.path.join(ROOT, '..', 'shared'))
+
+
+def _find_shared():
+    """The shared benchmark data: $VARBEX_SHARED, else ../shared beside the checkout, else the
+    workplace's /work/shared (a clone made elsewhere, as CI makes one, still finds it)."""
+    candidates = [os.environ.get('VARBEX_SHARED', ''),
+                  os.path.join(ROOT, '..', 'shared'), '/work/shared']
+    for candidate in candidates:
+        if candidate and os.path.isdir(os.path.join(candidate, 'bench')):
+            return os.path.normpath(candidate)
+    return os.path.normpath(os.path.join(ROOT, '..', 'shared'))
+
+
+SHARED = _find_shared()
 WORK = os.path.join(ROOT, 'build', 'bench')
 DATA = os.path.join(WORK, 'data')
 CURRENT_BUILD = os.path.join(WORK, 'current')
