@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "fill/free_space.h"
 
@@ -35,6 +36,29 @@ std::vector<PlacedItem> itemsOf(const std::vector<Layer>& layers) {
   return items;
 }
 
+// The smallest short, middle and long sides among the items: a region whose sorted extents fall
+// below one of them takes none of the items, whatever their turns. Nothing is known (-inf) when
+// a side is not a number.
+SortedTriple smallestSides(const ItemStack& items) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  SortedTriple smallest(kInf, kInf, kInf);
+  for (const ItemRef& item : items) {
+    const SortedTriple shape = item->shape();
+    if (std::isnan(shape.low) || std::isnan(shape.middle) || std::isnan(shape.high)) {
+      return SortedTriple(-kInf, -kInf, -kInf);
+    }
+    smallest.low = std::min(smallest.low, shape.low);
+    smallest.middle = std::min(smallest.middle, shape.middle);
+    smallest.high = std::min(smallest.high, shape.high);
+  }
+  return smallest;
+}
+
+bool takesNoneOf(const Region& region, const SortedTriple& smallest) {
+  const SortedTriple room(region.xEnd - region.x0, region.yEnd - region.y0, region.freeDepth);
+  return room.low < smallest.low || room.middle < smallest.middle || room.high < smallest.high;
+}
+
 }  // namespace
 
 std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, LayerFiller& filler,
@@ -43,12 +67,20 @@ std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, Lay
   std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, placed);
   while (!remaining.empty() && !spaces.empty()) {
     sortSpaces(spaces);
+    // A space that no item fits, when no item would be dropped for weight either, would leave the
+    // stack as it was: it is passed over without running its rows. Both facts hold for the whole
+    // pass over the spaces, as long as no item is dropped (the stack only shrinks then).
+    const SortedTriple smallest = smallestSides(remaining);
+    bool mayPassOver = filler.dropsNothing(remaining, placed);
     Layer filled;
     for (const FreeSpace& s : spaces) {
       const Region region{s.x, s.y, s.z, s.x + s.width, s.y + s.length, s.depth, s.depth};
+      if (mayPassOver && takesNoneOf(region, smallest)) continue;
+      const std::size_t before = remaining.size();
       // Without the stability filter: what it kept out of the main layers may still fit here.
       filled = filler.fillLayer(remaining, placed, region, false);
       if (!filled.isEmpty()) break;
+      if (remaining.size() != before) mayPassOver = filler.dropsNothing(remaining, placed);
     }
     if (filled.isEmpty()) break;
     spaces = subtractItems(std::move(spaces), filled.items());

@@ -110,6 +110,14 @@ double LayerFiller::PlacedWeight::of(const std::vector<PlacedItem>& placed) {
   return sum_;
 }
 
+bool LayerFiller::dropsNothing(const ItemStack& remaining,
+                               const std::vector<PlacedItem>& placed) {
+  if (capacity_ < 0) return true;
+  const double left = capacity_ - placedWeight_.of(placed);
+  return std::none_of(remaining.begin(), remaining.end(),
+                      [left](const ItemRef& item) { return item->weight() > left; });
+}
+
 LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer)
     : box_(box), capacity_(box->payloadCapacity()), chooser_(std::move(box), packer) {
   chooser_.setLookaheadDisabled(lookaheadDisabled);

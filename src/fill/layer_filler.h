@@ -35,6 +35,9 @@ class LayerFiller {
   Layer fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed, const Region& region,
                   bool checkStability, std::optional<OrientedItem> firstOrientation = {});
 
+  // Whether no remaining item is too heavy for what the box can still carry.
+  bool dropsNothing(const ItemStack& remaining, const std::vector<PlacedItem>& placed);
+
   // Tells the filler that a placed list it was given has been cut back and refilled.
   void forgetPlacedWeight() { placedWeight_ = PlacedWeight{}; }
 
