@@ -238,9 +238,11 @@ void LayerFiller::setAside(Frame& f, ItemRef item, ItemStack& remaining) {
   if (!remaining.empty()) {
     // Copies of an item that did not fit are not offered again in this row; the last item of
     // the stack always stays so that the row goes on.
-    const Item& shape = *item;
+    const Item* const same = item.get();
+    const SortedTriple shape = item->shape();
     f.skipped.push_back(std::move(item));
-    while (remaining.size() >= 2 && haveSameShape(*remaining.back(), shape)) {
+    while (remaining.size() >= 2 &&
+           (remaining.back().get() == same || remaining.back()->shape() == shape)) {
       f.skipped.push_back(std::move(remaining.back()));
       remaining.pop_back();
     }

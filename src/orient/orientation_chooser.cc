@@ -28,9 +28,11 @@ void rankCandidates(std::vector<OrientedItem>& candidates, OrientationRanking& r
 // The first of the item's allowed orientations with exactly the extents of `previous`, or -1.
 int orientationLike(const Item& item, const OrientedItem& previous) {
   const int count = OrientedItem::allowedCount(item.rotationPolicy());
+  const double w = item.width();
+  const double l = item.length();
+  const double d = item.depth();
   for (int k = 0; k < count; ++k) {
-    const OrientedItem::Extents e =
-        OrientedItem::extentsOf(k, item.width(), item.length(), item.depth());
+    const OrientedItem::Extents e = OrientedItem::extentsOf(k, w, l, d);
     if (e.width == previous.width && e.length == previous.length && e.depth == previous.depth) {
       return k;
     }
