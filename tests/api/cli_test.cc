@@ -2,65 +2,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include "../cli/cli_run.h"
 
 namespace {
+
+using cli_test::CliRun;
+using cli_test::readFile;
+using cli_test::runCli;
+using cli_test::scratchPath;
+using cli_test::shellQuoted;
+using cli_test::writeFile;
 
 const char kEmptyResponse[] =
     "{\"boxes\":[],\"placements\":[],\"success\":true,\"summary\":{\"box_count\":0,"
     "\"overall_volume_utilisation\":0.0,\"total_placed\":0,\"total_unplaced\":0},"
     "\"unplaced_item_codes\":[],\"unplaced_items\":[]}";
-
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string shellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// ctest runs the cases of this file as parallel processes, so every path names its case.
-std::string scratchPath(const std::string& suffix) {
-  const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-  return testing::TempDir() + "varbex_cli_" + info->name() + "_" + std::to_string(getpid()) +
-         suffix;
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readFile(const std::string& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-// Runs the tool with `arguments` (quoted by the caller) and `input` on standard input.
-CliRun runCli(const std::string& arguments, const std::string& input = "") {
-  const std::string in = scratchPath(".in");
-  const std::string out = scratchPath(".out");
-  const std::string err = scratchPath(".err");
-  writeFile(in, input);
-  const std::string command = shellQuoted(VARBEX_CLI) + " " + arguments + " <" + shellQuoted(in) +
-                              " >" + shellQuoted(out) + " 2>" + shellQuoted(err);
-  const int raw = std::system(command.c_str());
-  CliRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
-  std::remove(in.c_str());
-  std::remove(out.c_str());
-  std::remove(err.c_str());
-  return run;
-}
 
 TEST(CliTest, PrintsCompactResponseAndExitsZeroWhenAllIsPlaced) {
   const CliRun run = runCli("solve", "{}");
