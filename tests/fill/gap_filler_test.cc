@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "layer_expectations.h"
+
 #include "fill/layer_filler.h"
 #include "model/box.h"
 #include "model/item.h"
@@ -30,26 +32,6 @@ std::vector<Layer> layersOf(const std::vector<PlacedItem>& items) {
     layers.push_back(layer);
   }
   return layers;
-}
-
-// The stack in the order the items are taken: the first one given is on top.
-ItemStack takenInOrder(std::vector<ItemRef> items) { return ItemStack(items.rbegin(), items.rend()); }
-
-struct Spot {
-  ItemRef item;
-  double x, y, z;
-};
-
-void expectLayer(const Layer& layer, const std::vector<Spot>& want) {
-  ASSERT_EQ(layer.items().size(), want.size());
-  for (std::size_t i = 0; i < want.size(); ++i) {
-    SCOPED_TRACE(i);
-    const PlacedItem& p = layer.items()[i];
-    EXPECT_EQ(p.item, want[i].item);
-    EXPECT_EQ(p.x, want[i].x);
-    EXPECT_EQ(p.y, want[i].y);
-    EXPECT_EQ(p.z, want[i].z);
-  }
 }
 
 const BoxRef kBox = std::make_shared<ConcreteBox>("B", 10, 10, 10, -1.0, 0.0, true);

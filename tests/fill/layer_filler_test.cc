@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "layer_expectations.h"
+
 #include "model/box.h"
 #include "model/item.h"
 
@@ -22,9 +24,6 @@ BoxRef boxOf(double w, double l, double d, double maxWeight = -1, double emptyWe
   return std::make_shared<ConcreteBox>("B", w, l, d, maxWeight, emptyWeight, true);
 }
 
-// The stack in the order the items are taken: the first one given is on top.
-ItemStack takenInOrder(std::vector<ItemRef> items) { return ItemStack(items.rbegin(), items.rend()); }
-
 Region regionOf(double w, double l, double freeDepth, double layerDepth = 0) {
   return Region{0, 0, 0, w, l, freeDepth, layerDepth};
 }
@@ -32,23 +31,6 @@ Region regionOf(double w, double l, double freeDepth, double layerDepth = 0) {
 PlacedItem placedAt(const ItemRef& item, double x, double y, double z) {
   return PlacedItem(OrientedItem(item, item->width(), item->length(), item->depth(), "WLD"), x, y,
                     z);
-}
-
-struct Spot {
-  ItemRef item;
-  double x, y, z;
-};
-
-void expectLayer(const Layer& layer, const std::vector<Spot>& want) {
-  ASSERT_EQ(layer.items().size(), want.size());
-  for (std::size_t i = 0; i < want.size(); ++i) {
-    SCOPED_TRACE(i);
-    const PlacedItem& p = layer.items()[i];
-    EXPECT_EQ(p.item, want[i].item);
-    EXPECT_EQ(p.x, want[i].x);
-    EXPECT_EQ(p.y, want[i].y);
-    EXPECT_EQ(p.z, want[i].z);
-  }
 }
 
 LayerFiller fillerFor(const BoxRef& box) { return LayerFiller(box, true, nullptr); }
