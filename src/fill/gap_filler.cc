@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "fill/free_space.h"
+#include "fill/room.h"
 
 namespace varbex {
 namespace {
@@ -59,13 +60,25 @@ bool takesNoneOf(const Region& region, const SortedTriple& smallest) {
   return room.low < smallest.low || room.middle < smallest.middle || room.high < smallest.high;
 }
 
+// Spaces only shrink as items go in, so an item that fits none of them now never will.
+bool someItemFitsNowhere(const ItemStack& items, const std::vector<FreeSpace>& spaces) {
+  std::vector<Room> rooms;
+  rooms.reserve(spaces.size());
+  for (const FreeSpace& s : spaces) rooms.emplace_back(s.width, s.length, s.depth);
+  return std::any_of(items.begin(), items.end(), [&rooms](const ItemRef& item) {
+    return std::none_of(rooms.begin(), rooms.end(),
+                        [&item](const Room& room) { return fitsSomehow(*item, room); });
+  });
+}
+
 }  // namespace
 
 std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, LayerFiller& filler,
-                            double width, double length, double depth) {
+                            double width, double length, double depth, bool untilAnItemIsLost) {
   std::vector<PlacedItem> placed = itemsOf(layers);
   std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, placed);
   while (!remaining.empty() && !spaces.empty()) {
+    if (untilAnItemIsLost && someItemFitsNowhere(remaining, spaces)) break;
     sortSpaces(spaces);
     // A space that no item fits, when no item would be dropped for weight either, would leave the
     // stack as it was: it is passed over without running its rows. Both facts hold for the whole

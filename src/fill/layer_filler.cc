@@ -4,6 +4,8 @@
 #include <iterator>
 #include <utility>
 
+#include "fill/room.h"
+
 namespace varbex {
 namespace {
 
@@ -24,34 +26,8 @@ double gapStart(double itemX, double rowX, double width) {
 }
 
 // The most room any position of a region offers before something is placed there: its corner's.
-struct Room {
-  double width, length, depth;
-  SortedTriple sorted;
-
-  explicit Room(const Region& region)
-      : width(region.xEnd - region.x0),
-        length(region.yEnd - region.y0),
-        depth(region.freeDepth),
-        sorted(width, length, depth) {}
-};
-
-// Whether some orientation the item's policy allows fits the room. With every turn allowed that
-// is the case exactly when the sorted extents fit the sorted room, side by side.
-bool fitsSomehow(const Item& item, const Room& room) {
-  switch (item.rotationPolicy()) {
-    case RotationPolicy::Never:
-      return room.width >= item.width() && room.length >= item.length() &&
-             room.depth >= item.depth();
-    case RotationPolicy::KeepFlat:
-      return room.depth >= item.depth() &&
-             ((room.width >= item.width() && room.length >= item.length()) ||
-              (room.width >= item.length() && room.length >= item.width()));
-    case RotationPolicy::BestFit:
-      break;
-  }
-  const SortedTriple shape = item.shape();
-  return room.sorted.low >= shape.low && room.sorted.middle >= shape.middle &&
-         room.sorted.high >= shape.high;
+Room roomOf(const Region& region) {
+  return Room(region.xEnd - region.x0, region.yEnd - region.y0, region.freeDepth);
 }
 
 // True when filling the region would place nothing and drop nothing, so that running the rows
@@ -60,7 +36,7 @@ bool fitsSomehow(const Item& item, const Room& room) {
 template <typename PlacedWeightOf>
 bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining, double capacity,
                           PlacedWeightOf placedWeight) {
-  const Room room(region);
+  const Room room = roomOf(region);
   if (std::any_of(remaining.begin(), remaining.end(),
                   [&room](const ItemRef& item) { return fitsSomehow(*item, room); })) {
     return false;
@@ -137,7 +113,7 @@ Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& plac
     Layer filled = std::move(frames.back().layer);
     frames.pop_back();
     if (frames.empty()) return filled;
-    frames.back().layer.merge(filled);
+    frames.back().layer.merge(std::move(filled));
   }
 }
 
@@ -213,9 +189,15 @@ bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<Plac
     orientation = std::move(f.firstOrientation);
     f.firstOrientation.reset();
   } else {
-    orientation = chooser_.chooseOrientation(
-        item, f.previous ? &*f.previous : nullptr, remaining, f.region.xEnd - f.x,
-        f.region.yEnd - f.y, f.region.freeDepth, f.rowLength, checkStability);
+    const double freeWidth = f.region.xEnd - f.x;
+    const double freeLength = f.region.yEnd - f.y;
+    // Most items tried at a position fit there in no orientation at all; the chooser would find
+    // no candidate for them, so it is not asked.
+    if (fitsSomehow(*item, Room(freeWidth, freeLength, f.region.freeDepth))) {
+      orientation = chooser_.chooseOrientation(item, f.previous ? &*f.previous : nullptr,
+                                               remaining, freeWidth, freeLength,
+                                               f.region.freeDepth, f.rowLength, checkStability);
+    }
   }
 
   if (!orientation) {

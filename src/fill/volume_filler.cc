@@ -15,10 +15,14 @@ namespace {
 // The lookahead's trial fills: volume fillers in lookahead mode.
 class LookaheadPacker final : public TrialPacker {
  public:
+  // What fill makes of a pool in lookahead mode, its one trial, but without putting the items in
+  // reading order: the lookahead only counts and removes them.
   FilledBox trialPack(const BoxRef& volume, const ItemPool& pool) const override {
     VolumeFiller filler(volume);
     filler.setLookaheadMode(true);
-    return filler.fill(pool);
+    const std::vector<ItemRef>& items = pool.sorted();
+    if (items.empty()) return FilledBox(volume);
+    return filler.fillOriented(volume->width(), volume->length(), std::nullopt, items);
   }
 };
 
@@ -90,7 +94,11 @@ FilledBox VolumeFiller::fill(const ItemPool& pool) const {
   if (items.empty()) return FilledBox(box_);
 
   std::vector<std::pair<double, double>> frames{{box_->width(), box_->length()}};
-  if (!lookaheadMode_ && anyItemMayTurn(items)) frames.emplace_back(box_->length(), box_->width());
+  // A box as long as it is wide, turned, gives the very same trials again: they can neither place
+  // every item where the unturned ones did not, nor win a tie against them.
+  if (!lookaheadMode_ && anyItemMayTurn(items) && box_->width() != box_->length()) {
+    frames.emplace_back(box_->length(), box_->width());
+  }
 
   std::vector<FilledBox> kept;
   for (const auto& [width, length] : frames) {
@@ -171,7 +179,8 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
   }
   if (!lookaheadMode_ && !layers.empty()) {
     layers = restack(std::move(layers));
-    layers = fillGaps(std::move(layers), remaining, filler, width, length, box_->depth());
+    layers = fillGaps(std::move(layers), remaining, filler, width, length, box_->depth(),
+                      wholeOrNothing_);
   }
   if (width != box_->width()) {
     for (Layer& layer : layers) layer = turnedBack(layer);

@@ -22,6 +22,11 @@ class VolumeFiller {
   // filling, and no further lookahead by the trial's own choices.
   void setLookaheadMode(bool lookaheadMode) { lookaheadMode_ = lookaheadMode; }
 
+  // For a caller that can use only a packing of every item: a trial stops filling gaps once some
+  // item can no longer be placed. A fill that places every item returns what it would otherwise;
+  // one that does not returns some packing short of all items, not necessarily the best.
+  void setWholeOrNothing(bool wholeOrNothing) { wholeOrNothing_ = wholeOrNothing; }
+
   // Packs the pool's items in its sorted order; the pool itself is not changed.
   FilledBox fill(const ItemPool& pool) const;
 
@@ -36,6 +41,7 @@ class VolumeFiller {
 
   BoxRef box_;
   bool lookaheadMode_ = false;
+  bool wholeOrNothing_ = false;
 };
 
 }  // namespace varbex

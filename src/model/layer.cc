@@ -30,7 +30,14 @@ void Layer::insert(PlacedItem item) {
 }
 
 void Layer::merge(const Layer& other) {
+  items_.reserve(items_.size() + other.items_.size());
   for (const PlacedItem& item : other.items_) insert(item);
+}
+
+void Layer::merge(Layer&& other) {
+  items_.reserve(items_.size() + other.items_.size());
+  for (PlacedItem& item : other.items_) insert(std::move(item));
+  other = Layer();
 }
 
 }  // namespace varbex

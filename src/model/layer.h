@@ -12,6 +12,8 @@ class Layer {
  public:
   void insert(PlacedItem item);
   void merge(const Layer& other);
+  // The same, moving the other layer's items instead of copying them.
+  void merge(Layer&& other);
 
   const std::vector<PlacedItem>& items() const { return items_; }
   bool isEmpty() const { return items_.empty(); }

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
+#include <vector>
 
 namespace varbex {
 
@@ -22,6 +22,8 @@ struct LookaheadKeyHash {
 };
 
 // One per thread: lookahead answers reused across calls on the same thread, bounded in size.
+// An open-addressing table: a lookup touches one slot array and, on a hash match, one entry,
+// where a node-based map chased pointers and re-hashed whole keys along its bucket chains.
 class LookaheadCache {
  public:
   static constexpr std::size_t kMaxEntries = 262144;
@@ -30,13 +32,26 @@ class LookaheadCache {
   static LookaheadCache& forThisThread();
 
   const std::int32_t* find(const LookaheadKey& key) const;
-  // Inserts a new answer, first emptying the cache when it is full.
+  // Inserts a new answer, first emptying the cache when it is full. A key already present keeps
+  // its first answer.
   void insert(const LookaheadKey& key, std::int32_t result);
   std::size_t size() const { return entries_.size(); }
-  void clear() { entries_.clear(); }
+  void clear();
 
  private:
-  std::unordered_map<LookaheadKey, std::int32_t, LookaheadKeyHash> entries_;
+  struct Entry {
+    LookaheadKey key;
+    std::int32_t result;
+  };
+
+  // The slot where `key` is, or the empty slot where it would go.
+  std::size_t slotOf(const LookaheadKey& key, std::uint64_t hash) const;
+  void grow();
+
+  std::vector<Entry> entries_;
+  // 0 for an empty slot, otherwise the key's hash in the upper 32 bits and the entry's index + 1
+  // in the lower ones; the length is a power of two at least twice the number of entries.
+  std::vector<std::uint64_t> slots_;
 };
 
 // The calling thread's cache when it has one, without creating it.

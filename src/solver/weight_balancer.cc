@@ -179,7 +179,9 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
 
   ItemPool pool(std::make_shared<DefaultItemSorter>());
   for (const ItemRef& item : items) pool.add(item);
-  FilledBox filled = VolumeFiller(box).fill(pool);
+  VolumeFiller filler(box);
+  filler.setWholeOrNothing(true);
+  FilledBox filled = filler.fill(pool);
   std::optional<FilledBox> result;
   if (filled.itemCount() == items.size()) result = std::move(filled);
   fitMemo_.emplace(std::move(key), result);
