@@ -20,6 +20,7 @@ set(VARBEX_SOURCES
   src/fill/free_space.cc
   src/fill/layer_filler.cc
   src/fill/gap_filler.cc
+  src/fill/trial_fill_memo.cc
   src/fill/volume_filler.cc
   src/solver/box_chooser.cc
   src/solver/weight_balancer.cc

@@ -21,11 +21,13 @@ bool hasNaN(const FreeSpace& s) {
 }
 
 void sortSpaces(std::vector<FreeSpace>& spaces) {
+  // A lambda rather than the function's address, so that the sort inlines the comparison.
+  const auto before = [](const FreeSpace& a, const FreeSpace& b) { return lowerFirst(a, b); };
   // A NaN breaks the strict weak order std::sort needs to stay in bounds.
   if (std::any_of(spaces.begin(), spaces.end(), hasNaN)) {
-    std::stable_sort(spaces.begin(), spaces.end(), lowerFirst);
+    std::stable_sort(spaces.begin(), spaces.end(), before);
   } else {
-    std::sort(spaces.begin(), spaces.end(), lowerFirst);
+    std::sort(spaces.begin(), spaces.end(), before);
   }
 }
 

@@ -49,30 +49,6 @@ bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining, doub
 
 }  // namespace
 
-// Where a region's filling stands between two steps. The stack above an item and the gap behind
-// it are regions filled the same way; they are kept on an explicit stack of frames rather than
-// the call stack, because a tower of thin items nests them as deep as there are items.
-struct LayerFiller::Frame {
-  enum class Step { Start, NextItem, AfterStack, AfterGap, Closed };
-
-  Region region;
-  std::optional<OrientedItem> firstOrientation;
-  Layer layer;
-  double x;
-  double y;
-  double rowLength = 0;  // the longest item placed in the current row
-  std::optional<OrientedItem> previous;  // placed last in the current row
-  std::optional<OrientedItem> current;   // placed just now, waiting for its stack and gap
-  ItemStack skipped;
-  Step step = Step::Start;
-
-  Frame(const Region& region, std::optional<OrientedItem> firstOrientation)
-      : region(region),
-        firstOrientation(std::move(firstOrientation)),
-        x(region.x0),
-        y(region.y0) {}
-};
-
 double LayerFiller::PlacedWeight::of(const std::vector<PlacedItem>& placed) {
   // Start again for another list, or for one that was cut back or changed under us.
   if (&placed != list_ || placed.size() < count_ ||
@@ -102,19 +78,24 @@ LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* 
 Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed,
                              const Region& region, bool checkStability,
                              std::optional<OrientedItem> firstOrientation) {
-  std::vector<Frame> frames;
-  frames.emplace_back(region, std::move(firstOrientation));
+  std::size_t open = 0;  // frames_[0, open) are in use, the innermost last
+  openFrame(open++, region, std::move(firstOrientation));
   while (true) {
-    std::optional<Region> inner = advance(frames.back(), remaining, placed, checkStability);
+    std::optional<Region> inner = advance(frames_[open - 1], remaining, placed, checkStability);
     if (inner) {
-      frames.emplace_back(*inner, std::nullopt);
+      openFrame(open++, *inner, std::nullopt);
       continue;
     }
-    Layer filled = std::move(frames.back().layer);
-    frames.pop_back();
-    if (frames.empty()) return filled;
-    frames.back().layer.merge(std::move(filled));
+    --open;
+    if (open == 0) return std::move(frames_[0].layer);
+    frames_[open - 1].layer.merge(std::move(frames_[open].layer));
   }
+}
+
+void LayerFiller::openFrame(std::size_t at, const Region& region,
+                            std::optional<OrientedItem> firstOrientation) {
+  if (at == frames_.size()) frames_.emplace_back();
+  frames_[at].open(region, std::move(firstOrientation));
 }
 
 std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,

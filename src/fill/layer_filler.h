@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "model/box.h"
@@ -42,7 +43,37 @@ class LayerFiller {
   void forgetPlacedWeight() { placedWeight_ = PlacedWeight{}; }
 
  private:
-  struct Frame;
+  // Where a region's filling stands between two steps. The stack above an item and the gap behind
+  // it are regions filled the same way; they are kept on an explicit stack of frames rather than
+  // the call stack, because a tower of thin items nests them as deep as there are items.
+  struct Frame {
+    enum class Step { Start, NextItem, AfterStack, AfterGap, Closed };
+
+    Region region{};
+    std::optional<OrientedItem> firstOrientation;
+    Layer layer;
+    double x = 0;
+    double y = 0;
+    double rowLength = 0;  // the longest item placed in the current row
+    std::optional<OrientedItem> previous;  // placed last in the current row
+    std::optional<OrientedItem> current;   // placed just now, waiting for its stack and gap
+    ItemStack skipped;
+    Step step = Step::Start;
+
+    // Starts the frame afresh for a region; the lists keep their storage for the next region.
+    void open(const Region& newRegion, std::optional<OrientedItem> first) {
+      region = newRegion;
+      firstOrientation = std::move(first);
+      layer.clear();
+      x = newRegion.x0;
+      y = newRegion.y0;
+      rowLength = 0;
+      previous.reset();
+      current.reset();
+      skipped.clear();
+      step = Step::Start;
+    }
+  };
 
   // The summed weight of the placed list, extended as the list grows: adding the new items to
   // the old sum in order gives the very double that summing from 0 gives.
@@ -63,11 +94,16 @@ class LayerFiller {
   bool placeNextItem(Frame& frame, ItemStack& remaining, std::vector<PlacedItem>& placed,
                      bool checkStability);
   void setAside(Frame& frame, ItemRef item, ItemStack& remaining);
+  void openFrame(std::size_t at, const Region& region,
+                 std::optional<OrientedItem> firstOrientation);
 
   BoxRef box_;
   double capacity_;  // the box's payload capacity, -1 when unlimited
   OrientationChooser chooser_;
   PlacedWeight placedWeight_;
+  // The frames of the regions being filled, outermost first: kept from one layer to the next so
+  // that their lists keep their storage.
+  std::vector<Frame> frames_;
 };
 
 }  // namespace varbex

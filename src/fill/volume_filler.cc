@@ -1,11 +1,13 @@
 #include "fill/volume_filler.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
 #include "fill/gap_filler.h"
 #include "fill/layer_filler.h"
+#include "fill/trial_fill_memo.h"
 #include "orient/orientation_chooser.h"
 #include "orient/trial_packer.h"
 
@@ -23,6 +25,50 @@ class LookaheadPacker final : public TrialPacker {
     const std::vector<ItemRef>& items = pool.sorted();
     if (items.empty()) return FilledBox(volume);
     return filler.fillOriented(volume->width(), volume->length(), std::nullopt, items);
+  }
+
+  // The same fills recur with the same content (the space in front of a row is the same for
+  // every candidate of the same length), so what they place is remembered.
+  void packAndRemove(const BoxRef& volume, ItemPool& pool) const override {
+    const std::vector<ItemRef>& items = pool.sorted();
+    const std::optional<TrialFillKey> key = trialFillKeyOf(*volume, items);
+    if (!key) {
+      TrialPacker::packAndRemove(volume, pool);
+      return;
+    }
+    TrialFillMemo& memo = TrialFillMemo::forThisThread();
+    TrialFillMemo::Placed placed = 0;
+    if (const TrialFillMemo::Placed* known = memo.find(*key)) {
+      placed = *known;
+    } else {
+      placed = placedPositions(items, trialPack(volume, pool));
+      memo.insert(*key, placed);
+    }
+    // Removing items changes the pool's sorted view, so the items go by address.
+    std::array<const Item*, TrialFillKey::kMaxItems> taken{};
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      if (placed & (1u << k)) taken[count++] = items[k].get();
+    }
+    for (std::size_t k = 0; k < count; ++k) pool.removeItem(taken[k]);
+  }
+
+ private:
+  // Bit k set when the item at position k of `items` was placed; an item object listed twice
+  // takes its positions in order.
+  static TrialFillMemo::Placed placedPositions(const std::vector<ItemRef>& items,
+                                               const FilledBox& filled) {
+    TrialFillMemo::Placed placed = 0;
+    for (const PlacedItem& p : filled.items()) {
+      for (std::size_t k = 0; k < items.size(); ++k) {
+        const auto bit = static_cast<TrialFillMemo::Placed>(1u << k);
+        if (!(placed & bit) && items[k].get() == p.item.get()) {
+          placed |= bit;
+          break;
+        }
+      }
+    }
+    return placed;
   }
 };
 
@@ -79,7 +125,8 @@ bool readingOrder(const PlacedItem& a, const PlacedItem& b) {
 FilledBox finish(FilledBox filled) {
   if (filled.itemCount() <= 1) return filled;
   std::vector<PlacedItem> items = filled.items();
-  std::stable_sort(items.begin(), items.end(), readingOrder);
+  std::stable_sort(items.begin(), items.end(),
+                   [](const PlacedItem& a, const PlacedItem& b) { return readingOrder(a, b); });
   FilledBox ordered(filled.box());
   for (PlacedItem& item : items) ordered.addItem(std::move(item));
   return ordered;

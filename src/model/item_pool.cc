@@ -10,15 +10,18 @@ bool ItemKeys::isUnordered(const ItemRef& item) {
 }
 
 void ItemPool::removePlaced(const std::vector<PlacedItem>& placed) {
-  for (const PlacedItem& p : placed) {
-    const std::vector<ItemRef>& items = entries();
-    const auto match = std::find(items.begin(), items.end(), p.item);
-    if (match == items.end()) continue;
-    // Only an actual removal invalidates the sorted view.
-    const auto offset = match - items.begin();
-    std::vector<ItemRef>& editable = mutableEntries();
-    editable.erase(editable.begin() + offset);
-  }
+  for (const PlacedItem& p : placed) removeItem(p.item.get());
+}
+
+void ItemPool::removeItem(const Item* item) {
+  const std::vector<ItemRef>& items = entries();
+  const auto match = std::find_if(items.begin(), items.end(),
+                                  [item](const ItemRef& entry) { return entry.get() == item; });
+  if (match == items.end()) return;
+  // Only an actual removal invalidates the sorted view.
+  const auto offset = match - items.begin();
+  std::vector<ItemRef>& editable = mutableEntries();
+  editable.erase(editable.begin() + offset);
 }
 
 bool ItemPool::hasLinkedItems() const {

@@ -24,6 +24,8 @@ class ItemPool : public SortedCollection<ItemRef, ItemSorter, ItemKeys> {
 
   // Removes, for each placed item, the first entry that is that very item object.
   void removePlaced(const std::vector<PlacedItem>& placed);
+  // Removes the first entry that is that very item object, if any.
+  void removeItem(const Item* item);
   bool hasLinkedItems() const;
   std::map<std::string, std::int32_t> groupCounts() const;
 };

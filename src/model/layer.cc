@@ -37,7 +37,13 @@ void Layer::merge(const Layer& other) {
 void Layer::merge(Layer&& other) {
   items_.reserve(items_.size() + other.items_.size());
   for (PlacedItem& item : other.items_) insert(std::move(item));
-  other = Layer();
+  other.clear();
+}
+
+void Layer::clear() {
+  items_.clear();
+  startX_ = endX_ = startY_ = endY_ = startZ_ = endZ_ = 0;
+  width_ = length_ = depth_ = area_ = weight_ = 0;
 }
 
 }  // namespace varbex

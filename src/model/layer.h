@@ -12,8 +12,11 @@ class Layer {
  public:
   void insert(PlacedItem item);
   void merge(const Layer& other);
-  // The same, moving the other layer's items instead of copying them.
+  // The same, moving the other layer's items instead of copying them; the other layer is left
+  // empty (keeping its storage for reuse).
   void merge(Layer&& other);
+  // Empties the layer, keeping its storage.
+  void clear();
 
   const std::vector<PlacedItem>& items() const { return items_; }
   bool isEmpty() const { return items_.empty(); }

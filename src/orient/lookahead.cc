@@ -42,8 +42,7 @@ std::int64_t micro(double value) {
 void fillAndRemove(double width, double length, double depth, ItemPool& pool,
                    const TrialPacker& packer) {
   const WorkingVolume volume(width, length, depth);
-  const FilledBox filled = packer.trialPack(BoxRef(BoxRef(), &volume), pool);
-  pool.removePlaced(filled.items());
+  packer.packAndRemove(BoxRef(BoxRef(), &volume), pool);
 }
 
 // The item order of every lookahead pool; stateless, so one instance serves every thread.

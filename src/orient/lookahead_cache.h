@@ -3,7 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "orient/flat_memo.h"
 
 namespace varbex {
 
@@ -22,8 +23,6 @@ struct LookaheadKeyHash {
 };
 
 // One per thread: lookahead answers reused across calls on the same thread, bounded in size.
-// An open-addressing table: a lookup touches one slot array and, on a hash match, one entry,
-// where a node-based map chased pointers and re-hashed whole keys along its bucket chains.
 class LookaheadCache {
  public:
   static constexpr std::size_t kMaxEntries = 262144;
@@ -31,27 +30,15 @@ class LookaheadCache {
   // This thread's cache, created on first use and released when the thread ends.
   static LookaheadCache& forThisThread();
 
-  const std::int32_t* find(const LookaheadKey& key) const;
+  const std::int32_t* find(const LookaheadKey& key) const { return entries_.find(key); }
   // Inserts a new answer, first emptying the cache when it is full. A key already present keeps
   // its first answer.
   void insert(const LookaheadKey& key, std::int32_t result);
   std::size_t size() const { return entries_.size(); }
-  void clear();
+  void clear() { entries_.clear(); }
 
  private:
-  struct Entry {
-    LookaheadKey key;
-    std::int32_t result;
-  };
-
-  // The slot where `key` is, or the empty slot where it would go.
-  std::size_t slotOf(const LookaheadKey& key, std::uint64_t hash) const;
-  void grow();
-
-  std::vector<Entry> entries_;
-  // 0 for an empty slot, otherwise the key's hash in the upper 32 bits and the entry's index + 1
-  // in the lower ones; the length is a power of two at least twice the number of entries.
-  std::vector<std::uint64_t> slots_;
+  FlatMemo<LookaheadKey, std::int32_t, LookaheadKeyHash> entries_;
 };
 
 // The calling thread's cache when it has one, without creating it.

@@ -13,6 +13,12 @@ class TrialPacker {
   virtual ~TrialPacker() = default;
   // Packs the pool into the volume quickly, without looking ahead; the pool is left unchanged.
   virtual FilledBox trialPack(const BoxRef& volume, const ItemPool& pool) const = 0;
+
+  // Trial-packs the pool into the volume and takes what was placed out of the pool. A packer that
+  // knows what a trial places without making it may answer so.
+  virtual void packAndRemove(const BoxRef& volume, ItemPool& pool) const {
+    pool.removePlaced(trialPack(volume, pool).items());
+  }
 };
 
 }  // namespace varbex

@@ -1,0 +1,69 @@
+#include "fill/trial_fill_memo.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "orient/word_hash.h"
+
+namespace varbex {
+namespace {
+
+thread_local std::unique_ptr<TrialFillMemo> threadMemo;
+
+std::uint64_t bitsOf(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+}  // namespace
+
+// The fold alone leaves the low bits of the hash blind to the high bits of the words, and the
+// bits of round numbers such as 12.0 differ only in their high bits: the final mix (MurmurHash3's
+// 64-bit finaliser) spreads them over every bit.
+std::size_t TrialFillKeyHash::operator()(const TrialFillKey& key) const {
+  std::uint64_t h =
+      foldWords(reinterpret_cast<const std::int64_t*>(key.words.data()), key.words.size());
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  h *= 0xc4ceb9fe1a85ec53ULL;
+  h ^= h >> 33;
+  return static_cast<std::size_t>(h);
+}
+
+std::optional<TrialFillKey> trialFillKeyOf(const Box& volume, const std::vector<ItemRef>& items) {
+  if (items.size() > TrialFillKey::kMaxItems || volume.payloadCapacity() >= 0) return std::nullopt;
+  TrialFillKey key;
+  auto& w = key.words;
+  const double extents[3] = {volume.width(), volume.length(), volume.depth()};
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (std::isnan(extents[i])) return std::nullopt;
+    w[i] = bitsOf(extents[i]);
+  }
+  w[3] = items.size();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const Item& item = *items[i];
+    const double values[4] = {item.width(), item.length(), item.depth(), item.weight()};
+    const std::size_t at = 4 + 5 * i;
+    for (std::size_t k = 0; k < 4; ++k) {
+      if (std::isnan(values[k])) return std::nullopt;
+      w[at + k] = bitsOf(values[k]);
+    }
+    w[at + 4] = static_cast<std::uint64_t>(item.rotationPolicy());
+  }
+  return key;
+}
+
+TrialFillMemo& TrialFillMemo::forThisThread() {
+  if (!threadMemo) threadMemo = std::make_unique<TrialFillMemo>();
+  return *threadMemo;
+}
+
+void TrialFillMemo::insert(const TrialFillKey& key, Placed placed) {
+  if (entries_.size() >= kMaxEntries) entries_.clear();
+  entries_.insert(key, placed);
+}
+
+}  // namespace varbex
