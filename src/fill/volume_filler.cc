@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "fill/gap_filler.h"
 #include "fill/layer_filler.h"
+#include "fill/room.h"
 #include "fill/trial_fill_memo.h"
 #include "orient/orientation_chooser.h"
 #include "orient/trial_packer.h"
@@ -31,6 +33,13 @@ class LookaheadPacker final : public TrialPacker {
   // every candidate of the same length), so what they place is remembered.
   void packAndRemove(const BoxRef& volume, ItemPool& pool) const override {
     const std::vector<ItemRef>& items = pool.sorted();
+    // Very often no item fits the volume at all (a narrow strip beside a candidate): the fill
+    // would place nothing.
+    const Room room(volume->width(), volume->length(), volume->depth());
+    if (std::none_of(items.begin(), items.end(),
+                     [&room](const ItemRef& item) { return fitsSomehow(*item, room); })) {
+      return;
+    }
     const std::optional<TrialFillKey> key = trialFillKeyOf(*volume, items);
     if (!key) {
       TrialPacker::packAndRemove(volume, pool);
@@ -127,9 +136,7 @@ FilledBox finish(FilledBox filled) {
   std::vector<PlacedItem> items = filled.items();
   std::stable_sort(items.begin(), items.end(),
                    [](const PlacedItem& a, const PlacedItem& b) { return readingOrder(a, b); });
-  FilledBox ordered(filled.box());
-  for (PlacedItem& item : items) ordered.addItem(std::move(item));
-  return ordered;
+  return FilledBox(filled.box(), std::move(items));
 }
 
 }  // namespace
@@ -196,20 +203,22 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
   // in the order its layer lists them, so a trial is undone by cutting the list back.
   std::vector<PlacedItem> placed;
   placed.reserve(items.size());
+  ItemStack trialRemaining;  // the copy a trial layer works on, its storage kept between layers
+  trialRemaining.reserve(items.size());
   double z0 = 0;  // the sum of the layers' depths, added up in layer order
   while (!remaining.empty()) {
     const std::optional<OrientedItem> override =
         placed.empty() ? firstOrientation : std::optional<OrientedItem>();
     const Region region{0, 0, z0, width, length, box_->depth() - z0, 0};
 
-    ItemStack trialRemaining = remaining;
+    trialRemaining.assign(remaining.begin(), remaining.end());
     const std::size_t placedBefore = placed.size();
     Layer trial = filler.fillLayer(trialRemaining, placed, region, true, override);
     if (trial.isEmpty()) break;
     if (trial.depth() == trial.items().front().depth) {
       z0 += trial.depth();
       layers.push_back(std::move(trial));
-      remaining = std::move(trialRemaining);
+      remaining.swap(trialRemaining);
       continue;
     }
     // Again with the depth fixed, so that every item of the layer, the first one included, gets
@@ -231,12 +240,17 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
   }
   if (width != box_->width()) {
     for (Layer& layer : layers) layer = turnedBack(layer);
+  } else if (lookaheadMode_) {
+    // Without restacking and gaps the placed list holds the layers' items, layer by layer.
+    return FilledBox(box_, std::move(placed));
   }
-  FilledBox result(box_);
-  for (const Layer& layer : layers) {
-    for (const PlacedItem& item : layer.items()) result.addItem(item);
+  placed.clear();
+  for (Layer& layer : layers) {
+    std::vector<PlacedItem> items = layer.releaseItems();
+    placed.insert(placed.end(), std::make_move_iterator(items.begin()),
+                  std::make_move_iterator(items.end()));
   }
-  return result;
+  return FilledBox(box_, std::move(placed));
 }
 
 }  // namespace varbex

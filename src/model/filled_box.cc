@@ -7,6 +7,9 @@ namespace varbex {
 
 FilledBox::FilledBox(BoxRef box) : box_(std::move(box)) {}
 
+FilledBox::FilledBox(BoxRef box, std::vector<PlacedItem> items)
+    : box_(std::move(box)), items_(std::move(items)) {}
+
 void FilledBox::addItem(PlacedItem item) { items_.push_back(std::move(item)); }
 
 double FilledBox::itemWeight() const {

@@ -13,6 +13,8 @@ namespace varbex {
 class FilledBox {
  public:
   explicit FilledBox(BoxRef box);
+  // The box with these items, in this order.
+  FilledBox(BoxRef box, std::vector<PlacedItem> items);
 
   void addItem(PlacedItem item);
 

@@ -40,6 +40,12 @@ void Layer::merge(Layer&& other) {
   other.clear();
 }
 
+std::vector<PlacedItem> Layer::releaseItems() {
+  std::vector<PlacedItem> items = std::move(items_);
+  clear();
+  return items;
+}
+
 void Layer::clear() {
   items_.clear();
   startX_ = endX_ = startY_ = endY_ = startZ_ = endZ_ = 0;

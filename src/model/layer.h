@@ -17,6 +17,8 @@ class Layer {
   void merge(Layer&& other);
   // Empties the layer, keeping its storage.
   void clear();
+  // Moves the items out, leaving the layer empty.
+  std::vector<PlacedItem> releaseItems();
 
   const std::vector<PlacedItem>& items() const { return items_; }
   bool isEmpty() const { return items_.empty(); }

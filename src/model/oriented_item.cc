@@ -44,7 +44,7 @@ std::vector<OrientedItem> OrientedItem::allowedOrientations(const ItemRef& item)
   return result;
 }
 
-bool OrientedItem::isStable() const {
+bool OrientedItem::isStable(double width, double length, double depth) {
   const double height = depth == 0 ? 1.0 : depth;
   const double ratio = std::min(width, length) / height;
   // atan is monotonic and accurate to an ulp, so a ratio clearly on one side of tan(0.261) is

@@ -48,7 +48,8 @@ struct OrientedItem {
 
   bool isRotated() const { return orientation != "WLD"; }
   // Whether the item stands without tipping: its narrow side against its height.
-  bool isStable() const;
+  bool isStable() const { return isStable(width, length, depth); }
+  static bool isStable(double width, double length, double depth);
   // Same item object, or equal extents once both triples are sorted.
   bool hasSameShape(const ItemRef& other) const { return hasSameShape(*other); }
   bool hasSameShape(const Item& other) const;

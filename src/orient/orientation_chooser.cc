@@ -149,11 +149,21 @@ bool OrientationChooser::stableForShape(const ItemRef& item) {
   return stable;
 }
 
+// Whether one of the item's candidates in the empty box stands stably. Repeated extents, which the
+// candidate list leaves out, do not change the answer, so the orientations are tested directly.
 bool OrientationChooser::computeStable(const ItemRef& item) const {
-  const std::vector<OrientedItem> candidates =
-      candidateOrientations(item, nullptr, box_->width(), box_->length(), box_->depth());
-  return std::any_of(candidates.begin(), candidates.end(),
-                     [](const OrientedItem& o) { return o.isStable(); });
+  const int count = OrientedItem::allowedCount(item->rotationPolicy());
+  const double w = item->width();
+  const double l = item->length();
+  const double d = item->depth();
+  for (int k = 0; k < count; ++k) {
+    const OrientedItem::Extents e = OrientedItem::extentsOf(k, w, l, d);
+    if (!(box_->width() >= e.width && box_->length() >= e.length && box_->depth() >= e.depth)) {
+      continue;
+    }
+    if (OrientedItem::isStable(e.width, e.length, e.depth)) return true;
+  }
+  return false;
 }
 
 std::optional<OrientedItem> OrientationChooser::chooseOrientation(

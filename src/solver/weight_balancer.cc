@@ -179,11 +179,20 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
 
   ItemPool pool(std::make_shared<DefaultItemSorter>());
   for (const ItemRef& item : items) pool.add(item);
+  const std::vector<ItemRef>& sorted = pool.sorted();
+  const std::optional<ContentFitMemo::Key> contentKey = ContentFitMemo::keyOf(sorted, *box);
+  if (contentKey) {
+    if (std::optional<std::optional<FilledBox>> known = contentFits_.find(*contentKey, sorted)) {
+      fitMemo_.emplace(std::move(key), *known);
+      return std::move(*known);
+    }
+  }
   VolumeFiller filler(box);
   filler.setWholeOrNothing(true);
   FilledBox filled = filler.fill(pool);
   std::optional<FilledBox> result;
   if (filled.itemCount() == items.size()) result = std::move(filled);
+  if (contentKey) contentFits_.insert(std::move(*contentKey), sorted, result);
   fitMemo_.emplace(std::move(key), result);
   return result;
 }

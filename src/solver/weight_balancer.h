@@ -13,6 +13,7 @@
 #include "model/box_pool.h"
 #include "model/filled_box.h"
 #include "model/filled_box_list.h"
+#include "solver/content_fit_memo.h"
 
 namespace varbex {
 
@@ -59,6 +60,8 @@ class WeightBalancer {
   BoxPool boxes_;
   Move lastMove_;
   std::map<FitKey, std::optional<FilledBox>> fitMemo_;
+  // Behind fitMemo_: the same packings found for other objects of the same content.
+  ContentFitMemo contentFits_;
 };
 
 }  // namespace varbex
