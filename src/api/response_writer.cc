@@ -22,7 +22,7 @@ json placementOf(const PlacedItem& placed) {
   placement["box_group"] = group ? json(*group) : json(nullptr);
   placement["depth"] = placed.depth;
   placement["length"] = placed.length;
-  placement["orientation"] = placed.orientation;
+  placement["orientation"] = placed.orientation.str();
   placement["original_depth"] = item.depth();
   placement["original_length"] = item.length();
   placement["original_width"] = item.width();

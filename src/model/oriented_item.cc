@@ -9,12 +9,12 @@
 namespace varbex {
 
 OrientedItem::OrientedItem(ItemRef item, double width, double length, double depth,
-                           std::string orientation)
+                           OrientationCode orientation)
     : item(std::move(item)),
       width(width),
       length(length),
       depth(depth),
-      orientation(std::move(orientation)) {}
+      orientation(orientation) {}
 
 int OrientedItem::allowedCount(RotationPolicy policy) {
   switch (policy) {
@@ -28,8 +28,8 @@ int OrientedItem::allowedCount(RotationPolicy policy) {
   return 6;
 }
 
-const std::string& OrientedItem::codeOf(int index) {
-  static const std::string kCodes[6] = {"WLD", "LWD", "WDL", "LDW", "DWL", "DLW"};
+OrientationCode OrientedItem::codeOf(int index) {
+  static const OrientationCode kCodes[6] = {"WLD", "LWD", "WDL", "LDW", "DWL", "DLW"};
   return kCodes[index];
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/item.h"
+#include "model/orientation_code.h"
 
 namespace varbex {
 
@@ -14,10 +15,11 @@ struct OrientedItem {
   double width = 0;   // along x
   double length = 0;  // along y
   double depth = 0;   // along z
-  std::string orientation;
+  OrientationCode orientation;
 
   OrientedItem() = default;
-  OrientedItem(ItemRef item, double width, double length, double depth, std::string orientation);
+  OrientedItem(ItemRef item, double width, double length, double depth,
+               OrientationCode orientation);
 
   // The orientations the item's rotation policy allows, in a fixed order; equal shapes all stay.
   static std::vector<OrientedItem> allowedOrientations(const ItemRef& item);
@@ -44,7 +46,7 @@ struct OrientedItem {
         return {d, l, w};
     }
   }
-  static const std::string& codeOf(int index);
+  static OrientationCode codeOf(int index);
 
   bool isRotated() const { return orientation != "WLD"; }
   // Whether the item stands without tipping: its narrow side against its height.
