@@ -70,9 +70,34 @@ bool LayerFiller::dropsNothing(const ItemStack& remaining,
                       [left](const ItemRef& item) { return item->weight() > left; });
 }
 
+// Every trial fill makes a filler, and the lists in its frames would otherwise be allocated afresh.
+std::vector<std::vector<LayerFiller::Frame>>& LayerFiller::spareFrameStacks() {
+  thread_local std::vector<std::vector<Frame>> spares;
+  return spares;
+}
+
 LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer)
     : box_(box), capacity_(box->payloadCapacity()), chooser_(std::move(box), packer) {
   chooser_.setLookaheadDisabled(lookaheadDisabled);
+  std::vector<std::vector<Frame>>& spares = spareFrameStacks();
+  if (!spares.empty()) {
+    frames_ = std::move(spares.back());
+    spares.pop_back();
+  }
+}
+
+LayerFiller::~LayerFiller() {
+  constexpr std::size_t kMaxSpares = 8;  // a trial fill nests in a fill, never deeper
+  constexpr std::size_t kMaxFramesKept = 64;  // a tower of thin items is not worth keeping
+  std::vector<std::vector<Frame>>& spares = spareFrameStacks();
+  if (spares.size() >= kMaxSpares || frames_.empty() || frames_.size() > kMaxFramesKept) return;
+  // Nothing may keep items alive past the filler; the lists keep their storage.
+  for (Frame& frame : frames_) frame.open(Region{}, std::nullopt);
+  try {
+    spares.push_back(std::move(frames_));
+  } catch (...) {
+    // Out of memory: the frames are simply freed.
+  }
 }
 
 Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed,
@@ -80,6 +105,8 @@ Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& plac
                              std::optional<OrientedItem> firstOrientation) {
   std::size_t open = 0;  // frames_[0, open) are in use, the innermost last
   openFrame(open++, region, std::move(firstOrientation));
+  // The outermost layer is handed out at the end, so its storage is new each time.
+  frames_[0].layer.reserve(remaining.size());
   while (true) {
     std::optional<Region> inner = advance(frames_[open - 1], remaining, placed, checkStability);
     if (inner) {

@@ -28,6 +28,9 @@ struct Region {
 class LayerFiller {
  public:
   LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer);
+  ~LayerFiller();
+  LayerFiller(const LayerFiller&) = delete;
+  LayerFiller& operator=(const LayerFiller&) = delete;
 
   // Takes items from the top (back) of `remaining` and appends every item placed to `placed`.
   // Items too heavy for what the box can still carry are dropped from `remaining`; every other
@@ -75,6 +78,8 @@ class LayerFiller {
     }
   };
 
+  // Frame stacks of fillers that have finished, kept for the next ones on the same thread.
+  static std::vector<std::vector<Frame>>& spareFrameStacks();
   // The summed weight of the placed list, extended as the list grows: adding the new items to
   // the old sum in order gives the very double that summing from 0 gives.
   class PlacedWeight {

@@ -17,6 +17,7 @@ class Layer {
   void merge(Layer&& other);
   // Empties the layer, keeping its storage.
   void clear();
+  void reserve(std::size_t count) { items_.reserve(count); }
   // Moves the items out, leaving the layer empty.
   std::vector<PlacedItem> releaseItems();
 

@@ -23,6 +23,8 @@ class SortedCollection {
     sortedValid_ = false;
   }
 
+  void reserve(std::size_t count) { entries_.reserve(count); }
+
   const std::vector<Element>& sorted() const {
     if (!sortedValid_) {
       sortedView_ = entries_;

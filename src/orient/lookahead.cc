@@ -86,6 +86,7 @@ std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedIt
   const std::size_t n = itemsLookedAt(question);
   const ItemStack& next = question.nextItems;
   ItemPool pool(lookaheadItemOrder());
+  pool.reserve(n);
   for (std::size_t i = 0; i < n; ++i) pool.add(next[next.size() - 1 - i]);
 
   const double rowSpan = rowSpanWith(question, candidate);

@@ -125,10 +125,18 @@ void OrientationChooser::keepStableIn(const ItemRef& item,
 }
 
 bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
-  const auto known = stableByItem_.find(item.get());
-  if (known != stableByItem_.end()) return known->second.second;
+  const auto known = std::find_if(
+      stableByItem_.begin(), stableByItem_.end(),
+      [&item](const std::pair<ItemRef, bool>& entry) { return entry.first == item; });
+  if (known != stableByItem_.end()) return known->second;
+  const auto more = moreStableByItem_.find(item.get());
+  if (more != moreStableByItem_.end()) return more->second.second;
   const bool stable = stableForShape(item);
-  stableByItem_.emplace(item.get(), std::make_pair(item, stable));
+  if (stableByItem_.size() < kStableByItemListed) {
+    stableByItem_.emplace_back(item, stable);
+  } else {
+    moreStableByItem_.emplace(item.get(), std::make_pair(item, stable));
+  }
   return stable;
 }
 

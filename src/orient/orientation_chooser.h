@@ -72,7 +72,11 @@ class OrientationChooser {
   std::unordered_map<std::string, bool> stableByText_;
   // In front of both: an item's key never changes, so neither does its answer. The entry holds
   // the item, so that its address cannot be reused by another item while the chooser lives.
-  std::unordered_map<const Item*, std::pair<ItemRef, bool>> stableByItem_;
+  // A short list first, since most choosers meet only a few items that need the question
+  // answered, then a map for the rest.
+  static constexpr std::size_t kStableByItemListed = 16;
+  std::vector<std::pair<ItemRef, bool>> stableByItem_;
+  std::unordered_map<const Item*, std::pair<ItemRef, bool>> moreStableByItem_;
   std::vector<OrientedItem> scratch_;  // the candidate list of a choice, kept for the next one
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "fill/room.h"
 #include "fill/volume_filler.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
@@ -187,11 +188,19 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
       return std::move(*known);
     }
   }
-  VolumeFiller filler(box);
-  filler.setWholeOrNothing(true);
-  FilledBox filled = filler.fill(pool);
   std::optional<FilledBox> result;
-  if (filled.itemCount() == items.size()) result = std::move(filled);
+  // An item that fits the empty box in no allowed orientation, the box unturned or turned, can
+  // never be placed there: the fill would fail.
+  const Room room(box->width(), box->length(), box->depth());
+  const Room turned(box->length(), box->width(), box->depth());
+  if (std::all_of(sorted.begin(), sorted.end(), [&room, &turned](const ItemRef& item) {
+        return fitsSomehow(*item, room) || fitsSomehow(*item, turned);
+      })) {
+    VolumeFiller filler(box);
+    filler.setWholeOrNothing(true);
+    FilledBox filled = filler.fill(pool);
+    if (filled.itemCount() == items.size()) result = std::move(filled);
+  }
   if (contentKey) contentFits_.insert(std::move(*contentKey), sorted, result);
   fitMemo_.emplace(std::move(key), result);
   return result;
