@@ -28,6 +28,7 @@ set(VARBEX_SOURCES
   src/solver/balancing_stats.cc
   src/solver/solver.cc
   src/api/request_reader.cc
+  src/api/json_writer.cc
   src/api/response_writer.cc
   src/api/solve.cc
 )

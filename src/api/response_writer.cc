@@ -2,79 +2,150 @@
 
 #include <cstdint>
 
-#include <nlohmann/json.hpp>
-
-#include "model/json_teardown.h"
+#include "api/json_writer.h"
 
 namespace varbex {
 namespace {
 
-using nlohmann::json;
-
-json placementOf(const PlacedItem& placed) {
+// The members of a placement, in key order; a placement listed under "placements" also names its
+// box, whose two keys sort between "box_group" and "depth".
+void writePlacement(JsonWriter& out, const PlacedItem& placed, const std::size_t* boxIndex,
+                    const std::string* boxReference) {
   const Item& item = *placed.item;
-  // Every value built here is dismantled if memory runs out midway (see json_teardown.h).
-  json placement;
-  const DismantleOnThrow guard(placement);
-  placement["ItemCode"] = item.itemCode();
-  placement["ItemReference"] = item.itemReference();
-  const std::string* group = boxGroupOf(item);
-  placement["box_group"] = group ? json(*group) : json(nullptr);
-  placement["depth"] = placed.depth;
-  placement["length"] = placed.length;
-  placement["orientation"] = placed.orientation.str();
-  placement["original_depth"] = item.depth();
-  placement["original_length"] = item.length();
-  placement["original_width"] = item.width();
-  placement["rotated"] = placed.isRotated();
-  placement["weight"] = item.weight();
-  placement["width"] = placed.width;
-  placement["x"] = placed.x;
-  placement["y"] = placed.y;
-  placement["z"] = placed.z;
-  return placement;
-}
-
-json boxResultOf(const FilledBox& filled, std::size_t index) {
-  const Box& box = *filled.box();
-  const double itemWeight = filled.itemWeight();
-  const double usedVolume = filled.usedVolume();
-  json result;
-  const DismantleOnThrow guard(result);
-  result["box_index"] = index;
-  result["box_reference"] = box.reference();
-  result["depth"] = box.depth();
-  result["empty_weight"] = box.emptyWeight();
-  result["inner_volume"] = box.innerVolume();
-  result["item_count"] = filled.itemCount();
-  result["item_weight"] = itemWeight;
-  json items = json::array();
-  const DismantleOnThrow itemsGuard(items);
-  for (const PlacedItem& placed : filled.items()) {
-    json placement = placementOf(placed);
-    const DismantleOnThrow placementGuard(placement);
-    items.push_back(std::move(placement));
+  out.beginObject();
+  out.key("ItemCode");
+  out.value(item.itemCode());
+  out.key("ItemReference");
+  out.value(item.itemReference());
+  out.key("box_group");
+  if (const std::string* group = boxGroupOf(item)) {
+    out.value(*group);
+  } else {
+    out.null();
   }
-  result["items"] = std::move(items);
-  result["length"] = box.length();
-  result["max_weight"] = box.hasMaxWeight() ? json(box.maxWeight()) : json(nullptr);
-  result["remaining_depth"] = box.depth() - filled.usedDepth();
-  result["remaining_length"] = box.length() - filled.usedLength();
-  result["remaining_weight"] =
-      box.hasMaxWeight() ? json(filled.remainingWeight()) : json(nullptr);
-  result["remaining_width"] = box.width() - filled.usedWidth();
-  result["unused_volume"] = box.innerVolume() - usedVolume;
-  result["used_depth"] = filled.usedDepth();
-  result["used_length"] = filled.usedLength();
-  result["used_volume"] = usedVolume;
-  result["used_width"] = filled.usedWidth();
-  result["volume_utilisation"] = filled.volumeUtilisation();
-  result["weight"] = filled.totalWeight();
-  result["width"] = box.width();
-  return result;
+  if (boxIndex) {
+    out.key("box_index");
+    out.value(static_cast<std::uint64_t>(*boxIndex));
+    out.key("box_reference");
+    out.value(*boxReference);
+  }
+  out.key("depth");
+  out.value(placed.depth);
+  out.key("length");
+  out.value(placed.length);
+  out.key("orientation");
+  out.value(std::string_view(placed.orientation.c_str(), placed.orientation.size()));
+  out.key("original_depth");
+  out.value(item.depth());
+  out.key("original_length");
+  out.value(item.length());
+  out.key("original_width");
+  out.value(item.width());
+  out.key("rotated");
+  out.value(placed.isRotated());
+  out.key("weight");
+  out.value(item.weight());
+  out.key("width");
+  out.value(placed.width);
+  out.key("x");
+  out.value(placed.x);
+  out.key("y");
+  out.value(placed.y);
+  out.key("z");
+  out.value(placed.z);
+  out.endObject();
 }
 
-json summaryOf(const PackingOutcome& outcome) {
+void writeNumberOrNull(JsonWriter& out, bool known, double number) {
+  if (known) {
+    out.value(number);
+  } else {
+    out.null();
+  }
+}
+
+void writeBoxResult(JsonWriter& out, const FilledBox& filled, std::size_t index) {
+  const Box& box = *filled.box();
+  const double usedVolume = filled.usedVolume();
+  out.beginObject();
+  out.key("box_index");
+  out.value(static_cast<std::uint64_t>(index));
+  out.key("box_reference");
+  out.value(box.reference());
+  out.key("depth");
+  out.value(box.depth());
+  out.key("empty_weight");
+  out.value(box.emptyWeight());
+  out.key("inner_volume");
+  out.value(box.innerVolume());
+  out.key("item_count");
+  out.value(static_cast<std::uint64_t>(filled.itemCount()));
+  out.key("item_weight");
+  out.value(filled.itemWeight());
+  out.key("items");
+  out.beginArray();
+  for (const PlacedItem& placed : filled.items()) writePlacement(out, placed, nullptr, nullptr);
+  out.endArray();
+  out.key("length");
+  out.value(box.length());
+  out.key("max_weight");
+  writeNumberOrNull(out, box.hasMaxWeight(), box.maxWeight());
+  out.key("remaining_depth");
+  out.value(box.depth() - filled.usedDepth());
+  out.key("remaining_length");
+  out.value(box.length() - filled.usedLength());
+  out.key("remaining_weight");
+  writeNumberOrNull(out, box.hasMaxWeight(), box.hasMaxWeight() ? filled.remainingWeight() : 0);
+  out.key("remaining_width");
+  out.value(box.width() - filled.usedWidth());
+  out.key("unused_volume");
+  out.value(box.innerVolume() - usedVolume);
+  out.key("used_depth");
+  out.value(filled.usedDepth());
+  out.key("used_length");
+  out.value(filled.usedLength());
+  out.key("used_volume");
+  out.value(usedVolume);
+  out.key("used_width");
+  out.value(filled.usedWidth());
+  out.key("volume_utilisation");
+  out.value(filled.volumeUtilisation());
+  out.key("weight");
+  out.value(filled.totalWeight());
+  out.key("width");
+  out.value(box.width());
+  out.endObject();
+}
+
+// The unplaced item as its own JSON form has it.
+void writeItem(JsonWriter& out, const Item& item) {
+  out.beginObject();
+  out.key("AllowedRotation");
+  out.value(rotationPolicyName(item.rotationPolicy()));
+  out.key("BoxGroup");
+  if (const std::string* group = boxGroupOf(item)) {
+    out.value(*group);
+  } else {
+    out.null();
+  }
+  out.key("Depth");
+  out.value(item.depth());
+  out.key("ItemCode");
+  out.value(item.itemCode());
+  out.key("ItemReference");
+  out.value(item.itemReference());
+  out.key("Length");
+  out.value(item.length());
+  out.key("Volume");
+  out.value(item.volume());
+  out.key("Weight");
+  out.value(item.weight());
+  out.key("Width");
+  out.value(item.width());
+  out.endObject();
+}
+
+void writeSummary(JsonWriter& out, const PackingOutcome& outcome) {
   std::int32_t totalPlaced = 0;
   double usedVolume = 0;
   double innerVolume = 0;
@@ -85,62 +156,53 @@ json summaryOf(const PackingOutcome& outcome) {
     usedVolume += filled.usedVolume();
     innerVolume += filled.box()->innerVolume();
   }
-  json summary;
-  const DismantleOnThrow guard(summary);
-  summary["box_count"] = outcome.filledBoxes.size();
-  summary["overall_volume_utilisation"] = innerVolume <= 0 ? 0.0 : (usedVolume / innerVolume) * 100;
-  summary["total_placed"] = totalPlaced;
-  summary["total_unplaced"] = static_cast<std::int32_t>(outcome.unplacedItems.size());
-  return summary;
+  out.beginObject();
+  out.key("box_count");
+  out.value(static_cast<std::uint64_t>(outcome.filledBoxes.size()));
+  out.key("overall_volume_utilisation");
+  out.value(innerVolume <= 0 ? 0.0 : (usedVolume / innerVolume) * 100);
+  out.key("total_placed");
+  out.value(totalPlaced);
+  out.key("total_unplaced");
+  out.value(static_cast<std::int32_t>(outcome.unplacedItems.size()));
+  out.endObject();
 }
 
 }  // namespace
 
-json writeResponse(const PackingOutcome& outcome) {
-  json response;
-  const DismantleOnThrow guard(response);
-  response["success"] = outcome.success;
-  json boxes = json::array();
-  const DismantleOnThrow boxesGuard(boxes);
-  json placements = json::array();
-  const DismantleOnThrow placementsGuard(placements);
-  std::size_t index = 0;
-  for (const FilledBox& filled : outcome.filledBoxes.sorted()) {
-    json result = boxResultOf(filled, index);
-    const DismantleOnThrow resultGuard(result);
-    boxes.push_back(std::move(result));
-    for (const PlacedItem& placed : filled.items()) {
-      json placement = placementOf(placed);
-      const DismantleOnThrow placementGuard(placement);
-      placement["box_index"] = index;
-      placement["box_reference"] = filled.box()->reference();
-      placements.push_back(std::move(placement));
+std::string responseText(const PackingOutcome& outcome) {
+  std::string text;
+  JsonWriter out(text);
+  const std::vector<FilledBox>& boxes = outcome.filledBoxes.sorted();
+  out.beginObject();
+  out.key("boxes");
+  out.beginArray();
+  for (std::size_t index = 0; index < boxes.size(); ++index) {
+    writeBoxResult(out, boxes[index], index);
+  }
+  out.endArray();
+  out.key("placements");
+  out.beginArray();
+  for (std::size_t index = 0; index < boxes.size(); ++index) {
+    for (const PlacedItem& placed : boxes[index].items()) {
+      writePlacement(out, placed, &index, &boxes[index].box()->reference());
     }
-    ++index;
   }
-  response["boxes"] = std::move(boxes);
-  response["placements"] = std::move(placements);
-  json unplaced = json::array();
-  const DismantleOnThrow unplacedGuard(unplaced);
-  json unplacedCodes = json::array();
-  const DismantleOnThrow codesGuard(unplacedCodes);
-  for (const ItemRef& item : outcome.unplacedItems.sorted()) {
-    json form = item->toJson();
-    const DismantleOnThrow formGuard(form);
-    unplaced.push_back(std::move(form));
-    unplacedCodes.push_back(item->itemCode());
-  }
-  response["unplaced_items"] = std::move(unplaced);
-  response["unplaced_item_codes"] = std::move(unplacedCodes);
-  json summary = summaryOf(outcome);
-  const DismantleOnThrow summaryGuard(summary);
-  response["summary"] = std::move(summary);
-  return response;
-}
-
-std::string responseText(const PackingOutcome& outcome, int indent) {
-  return writeResponse(outcome).dump(indent < 0 ? -1 : indent, ' ', false,
-                                     json::error_handler_t::strict);
+  out.endArray();
+  out.key("success");
+  out.value(outcome.success);
+  out.key("summary");
+  writeSummary(out, outcome);
+  out.key("unplaced_item_codes");
+  out.beginArray();
+  for (const ItemRef& item : outcome.unplacedItems.sorted()) out.value(item->itemCode());
+  out.endArray();
+  out.key("unplaced_items");
+  out.beginArray();
+  for (const ItemRef& item : outcome.unplacedItems.sorted()) writeItem(out, *item);
+  out.endArray();
+  out.endObject();
+  return text;
 }
 
 }  // namespace varbex

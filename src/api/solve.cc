@@ -44,26 +44,12 @@ PackingRequest readText(const std::string& text) {
   }
 }
 
-// responseText(outcome, -1), with the response value dismantled on every way out.
-std::string writeText(const PackingOutcome& outcome) {
-  json response;
-  try {
-    response = writeResponse(outcome);
-    std::string text = response.dump(-1, ' ', false, json::error_handler_t::strict);
-    dismantle(response);
-    return text;
-  } catch (...) {
-    dismantle(response);
-    throw;
-  }
-}
-
 std::string solveText(const char* request) {
   std::string text(request);
   PackingRequest parsed = readText(text);
   text.clear();
   const PackingOutcome outcome = Solver().solve(parsed.items, parsed.boxes);
-  return writeText(outcome);
+  return responseText(outcome);
 }
 
 // A parse error quotes the input, which may not be valid UTF-8; then the strict dump throws and

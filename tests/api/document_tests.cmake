@@ -2,3 +2,4 @@
 # functions and through the exported interface.
 varbex_add_test(api/request_reader)
 varbex_add_test(api/envelope)
+varbex_add_test(api/json_writer)
