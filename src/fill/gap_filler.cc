@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "fill/free_space.h"
 #include "fill/room.h"
@@ -39,27 +38,9 @@ std::vector<PlacedItem> itemsOf(const std::vector<Layer>& layers) {
   return items;
 }
 
-// The smallest short, middle and long sides among the items: a region whose sorted extents fall
-// below one of them takes none of the items, whatever their turns. Nothing is known (-inf) when
-// a side is not a number.
-SortedTriple smallestSides(const ItemStack& items) {
-  constexpr double kInf = std::numeric_limits<double>::infinity();
-  SortedTriple smallest(kInf, kInf, kInf);
-  for (const ItemRef& item : items) {
-    const SortedTriple shape = item->shape();
-    if (std::isnan(shape.low) || std::isnan(shape.middle) || std::isnan(shape.high)) {
-      return SortedTriple(-kInf, -kInf, -kInf);
-    }
-    smallest.low = std::min(smallest.low, shape.low);
-    smallest.middle = std::min(smallest.middle, shape.middle);
-    smallest.high = std::min(smallest.high, shape.high);
-  }
-  return smallest;
-}
-
 bool takesNoneOf(const Region& region, const SortedTriple& smallest) {
-  const SortedTriple room(region.xEnd - region.x0, region.yEnd - region.y0, region.freeDepth);
-  return room.low < smallest.low || room.middle < smallest.middle || room.high < smallest.high;
+  return takesNoneOf(Room(region.xEnd - region.x0, region.yEnd - region.y0, region.freeDepth),
+                     smallest);
 }
 
 // Spaces only shrink as items go in, so an item that fits none of them now never will.

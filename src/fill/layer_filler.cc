@@ -33,11 +33,14 @@ Room roomOf(const Region& region) {
 // True when filling the region would place nothing and drop nothing, so that running the rows
 // would only shuffle the stack and put it back as it was. Stacks above items and gaps behind them
 // are mostly such regions.
+// `smallest` holds the smallest sides of the items, or of any list of items that includes them.
 template <typename PlacedWeightOf>
-bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining, double capacity,
+bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining,
+                          const SortedTriple& smallest, double capacity,
                           PlacedWeightOf placedWeight) {
   const Room room = roomOf(region);
-  if (std::any_of(remaining.begin(), remaining.end(),
+  if (!takesNoneOf(room, smallest) &&
+      std::any_of(remaining.begin(), remaining.end(),
                   [&room](const ItemRef& item) { return fitsSomehow(*item, room); })) {
     return false;
   }
@@ -103,6 +106,8 @@ LayerFiller::~LayerFiller() {
 Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed,
                              const Region& region, bool checkStability,
                              std::optional<OrientedItem> firstOrientation) {
+  // No item joins the stack during the call, so these sides stay below those of what is left.
+  smallestSides_ = smallestSides(remaining);
   std::size_t open = 0;  // frames_[0, open) are in use, the innermost last
   openFrame(open++, region, std::move(firstOrientation));
   // The outermost layer is handed out at the end, so its storage is new each time.
@@ -134,7 +139,7 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
       case Step::Start:
         if (remaining.empty()) return std::nullopt;
         if (!f.firstOrientation &&
-            leavesEverythingAsIs(f.region, remaining, capacity_,
+            leavesEverythingAsIs(f.region, remaining, smallestSides_, capacity_,
                                  [&] { return placedWeight_.of(placed); })) {
           return std::nullopt;
         }

@@ -7,6 +7,7 @@
 #include "model/box.h"
 #include "model/layer.h"
 #include "model/placed_item.h"
+#include "model/sorted_triple.h"
 #include "orient/orientation_chooser.h"
 
 namespace varbex {
@@ -106,6 +107,8 @@ class LayerFiller {
   double capacity_;  // the box's payload capacity, -1 when unlimited
   OrientationChooser chooser_;
   PlacedWeight placedWeight_;
+  // The smallest sides of the stack a layer began with (see smallestSides).
+  SortedTriple smallestSides_{0, 0, 0};
   // The frames of the regions being filled, outermost first: kept from one layer to the next so
   // that their lists keep their storage.
   std::vector<Frame> frames_;

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
 #include "model/item.h"
 #include "model/sorted_triple.h"
 
@@ -31,6 +36,29 @@ inline bool fitsSomehow(const Item& item, const Room& room) {
   const SortedTriple shape = item.shape();
   return room.sorted.low >= shape.low && room.sorted.middle >= shape.middle &&
          room.sorted.high >= shape.high;
+}
+
+// The smallest short, middle and long sides among the items. Whatever its policy, an item that
+// fits a room has sorted sides no longer than the room's sorted sides, so a room short of one of
+// these takes none of the items. Nothing is known (-inf) when a side is not a number.
+inline SortedTriple smallestSides(const std::vector<ItemRef>& items) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  SortedTriple smallest(kInf, kInf, kInf);
+  for (const ItemRef& item : items) {
+    const SortedTriple shape = item->shape();
+    if (std::isnan(shape.low) || std::isnan(shape.middle) || std::isnan(shape.high)) {
+      return SortedTriple(-kInf, -kInf, -kInf);
+    }
+    smallest.low = std::min(smallest.low, shape.low);
+    smallest.middle = std::min(smallest.middle, shape.middle);
+    smallest.high = std::min(smallest.high, shape.high);
+  }
+  return smallest;
+}
+
+inline bool takesNoneOf(const Room& room, const SortedTriple& smallest) {
+  return room.sorted.low < smallest.low || room.sorted.middle < smallest.middle ||
+         room.sorted.high < smallest.high;
 }
 
 }  // namespace varbex

@@ -33,11 +33,18 @@ class LookaheadPacker final : public TrialPacker {
   // every candidate of the same length), so what they place is remembered.
   void packAndRemove(const BoxRef& volume, ItemPool& pool) const override {
     const std::vector<ItemRef>& items = pool.sorted();
-    // Very often no item fits the volume at all (a narrow strip beside a candidate): the fill
-    // would place nothing.
+    // Very often no item fits the volume at all (a narrow strip beside a candidate), or just one
+    // does: the fill would place nothing, or that item alone (in the corner, upright or not, as
+    // no orientation that fits would stand), as long as no weight limit can turn it away.
     const Room room(volume->width(), volume->length(), volume->depth());
-    if (std::none_of(items.begin(), items.end(),
-                     [&room](const ItemRef& item) { return fitsSomehow(*item, room); })) {
+    const Item* onlyFitting = nullptr;
+    std::size_t fitting = 0;
+    for (const ItemRef& item : items) {
+      if (fitsSomehow(*item, room) && ++fitting == 1) onlyFitting = item.get();
+    }
+    if (fitting == 0) return;
+    if (fitting == 1 && volume->payloadCapacity() < 0) {
+      pool.removeItem(onlyFitting);
       return;
     }
     const std::optional<TrialFillKey> key = trialFillKeyOf(*volume, items);
