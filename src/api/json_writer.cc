@@ -115,6 +115,16 @@ void JsonWriter::escaped(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   out_.push_back('"');
   for (std::size_t i = 0; i < text.size();) {
+    // Most text needs no escaping: it goes in runs.
+    std::size_t plain = i;
+    while (plain < text.size()) {
+      const auto c = static_cast<unsigned char>(text[plain]);
+      if (c < 0x20 || c == '"' || c == '\\' || c >= 0x80) break;
+      ++plain;
+    }
+    out_.append(text.data() + i, plain - i);
+    i = plain;
+    if (i == text.size()) break;
     const auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
       // dump() with its strict handler refuses text that is not UTF-8; so does this.

@@ -58,6 +58,8 @@ bool someItemFitsNowhere(const ItemStack& items, const std::vector<FreeSpace>& s
 
 std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, LayerFiller& filler,
                             double width, double length, double depth, bool untilAnItemIsLost) {
+  // Nothing left to place: the spaces would be worked out for nothing.
+  if (remaining.empty()) return layers;
   std::vector<PlacedItem> placed = itemsOf(layers);
   std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, placed);
   while (!remaining.empty() && !spaces.empty()) {

@@ -187,43 +187,49 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
 // aside instead; the frame is closed when no further row can begin.
 bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<PlacedItem>& placed,
                                 bool checkStability) {
-  ItemRef item = std::move(remaining.back());
-  remaining.pop_back();
+  const double freeWidth = f.region.xEnd - f.x;
+  const double freeLength = f.region.yEnd - f.y;
+  const Room room(freeWidth, freeLength, f.region.freeDepth);
+  // Nothing is placed while items are set aside here, so what the box can still carry stays.
+  const double left = capacity_ >= 0 ? capacity_ - placedWeight_.of(placed) : 0;
+  // Items that do not fit are set aside one after the other without leaving this position.
+  while (true) {
+    ItemRef item = std::move(remaining.back());
+    remaining.pop_back();
 
-  const double capacity = capacity_;
-  // Strictly greater: an item that uses up exactly what is left still goes in.
-  if (capacity >= 0 && item->weight() > capacity - placedWeight_.of(placed)) {
-    if (remaining.empty() && !f.skipped.empty()) restoreSkipped(remaining, f.skipped);
-    return false;
-  }
+    // Strictly greater: an item that uses up exactly what is left still goes in.
+    if (capacity_ >= 0 && item->weight() > left) {
+      if (remaining.empty() && !f.skipped.empty()) restoreSkipped(remaining, f.skipped);
+      return false;
+    }
 
-  std::optional<OrientedItem> orientation;
-  if (f.firstOrientation && f.firstOrientation->item == item) {
-    orientation = std::move(f.firstOrientation);
-    f.firstOrientation.reset();
-  } else {
-    const double freeWidth = f.region.xEnd - f.x;
-    const double freeLength = f.region.yEnd - f.y;
-    // Most items tried at a position fit there in no orientation at all; the chooser would find
-    // no candidate for them, so it is not asked.
-    if (fitsSomehow(*item, Room(freeWidth, freeLength, f.region.freeDepth))) {
+    std::optional<OrientedItem> orientation;
+    if (f.firstOrientation && f.firstOrientation->item == item) {
+      orientation = std::move(f.firstOrientation);
+      f.firstOrientation.reset();
+    } else if (fitsSomehow(*item, room)) {
+      // Most items tried at a position fit there in no orientation at all; the chooser would
+      // find no candidate for them, so it is asked only about the others.
       orientation = chooser_.chooseOrientation(item, f.previous ? &*f.previous : nullptr,
                                                remaining, freeWidth, freeLength,
                                                f.region.freeDepth, f.rowLength, checkStability);
     }
-  }
 
-  if (!orientation) {
-    setAside(f, std::move(item), remaining);
-    return false;
-  }
+    if (!orientation) {
+      // With other items left, setAside only skips this one, and the next is tried here.
+      const bool tryNext = !remaining.empty();
+      setAside(f, std::move(item), remaining);
+      if (tryNext) continue;
+      return false;
+    }
 
-  PlacedItem here(*orientation, f.x, f.y, f.region.z0);
-  f.layer.insert(here);
-  placed.push_back(std::move(here));
-  f.rowLength = std::max(orientation->length, f.rowLength);
-  f.current = std::move(orientation);
-  return true;
+    PlacedItem here(*orientation, f.x, f.y, f.region.z0);
+    f.layer.insert(here);
+    placed.push_back(std::move(here));
+    f.rowLength = std::max(orientation->length, f.rowLength);
+    f.current = std::move(orientation);
+    return true;
+  }
 }
 
 // An item that fits nowhere at the current position waits in the skipped list. When nothing is
