@@ -43,7 +43,8 @@ ConcreteItem::ConcreteItem(std::string itemCode, std::string itemReference, doub
       depth_(depth),
       weight_(weight),
       rotationPolicy_(rotationPolicy),
-      shape_(width, length, depth) {}
+      shape_(width, length, depth),
+      volume_((width * length) * depth) {}
 
 ConcreteLinkedItem::ConcreteLinkedItem(ConcreteItem item, std::string boxGroup)
     : item_(std::move(item)), boxGroup_(std::move(boxGroup)) {

@@ -48,6 +48,7 @@ class ConcreteItem final : public Item {
   double weight() const override { return weight_; }
   RotationPolicy rotationPolicy() const override { return rotationPolicy_; }
   SortedTriple shape() const override { return shape_; }
+  double volume() const override { return volume_; }
 
  private:
   std::string itemCode_;
@@ -58,6 +59,7 @@ class ConcreteItem final : public Item {
   double weight_;
   RotationPolicy rotationPolicy_;
   SortedTriple shape_;  // kept because copies of an item are compared by shape very often
+  double volume_;       // (width x length) x depth, kept because every item sort asks for it
 };
 
 // An item that may share a box only with items of its own box group or with ungrouped items.
@@ -82,6 +84,7 @@ class ConcreteLinkedItem final : public LinkedItem {
   RotationPolicy rotationPolicy() const override { return item_.rotationPolicy(); }
   const std::string& boxGroup() const override { return boxGroup_; }
   SortedTriple shape() const override { return item_.shape(); }
+  double volume() const override { return item_.volume(); }
 
  private:
   ConcreteItem item_;
