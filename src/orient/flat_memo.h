@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace varbex {
 
-// A grow-only hash map for the memos of trial work: entries in a vector, found through an
+// A grow-only hash map for the memos of trial work: entries in fixed chunks, found through an
 // open-addressing table of slots that hold part of each key's hash, so that a lookup reads one
 // slot array and, on a hash match, one entry. A node-based map chased pointers instead and, for
 // keys of hundreds of bytes, re-hashed whole keys along its bucket chains.
@@ -15,26 +16,30 @@ template <typename Key, typename Value, typename Hash>
 class FlatMemo {
  public:
   const Value* find(const Key& key) const {
-    if (entries_.empty()) return nullptr;
+    if (size_ == 0) return nullptr;
     const std::uint64_t slot = slots_[slotOf(key, Hash{}(key))];
-    return slot == 0 ? nullptr : &entries_[entryIndexOf(slot)].value;
+    return slot == 0 ? nullptr : &entry(entryIndexOf(slot)).value;
   }
 
   // A key already present keeps its first value.
   void insert(const Key& key, const Value& value) {
-    if (slots_.size() < 2 * (entries_.size() + 1)) grow();
+    if (slots_.size() < 2 * (size_ + 1)) grow();
     const std::uint64_t hash = Hash{}(key);
     const std::size_t at = slotOf(key, hash);
     if (slots_[at] != 0) return;
-    entries_.push_back(Entry{key, value});
-    slots_[at] = tagOf(hash) | static_cast<std::uint64_t>(entries_.size());
+    if (size_ == chunks_.size() * kChunkEntries) {
+      chunks_.push_back(std::make_unique<Entry[]>(kChunkEntries));
+    }
+    entry(size_) = Entry{key, value};
+    ++size_;
+    slots_[at] = tagOf(hash) | static_cast<std::uint64_t>(size_);
   }
 
-  std::size_t size() const { return entries_.size(); }
+  std::size_t size() const { return size_; }
 
   // Drops every entry, keeping the storage.
   void clear() {
-    entries_.clear();
+    size_ = 0;
     std::fill(slots_.begin(), slots_.end(), 0);
   }
 
@@ -45,6 +50,12 @@ class FlatMemo {
   };
 
   static constexpr std::size_t kFirstSlotCount = 1024;
+  // Entries live in chunks that never move, so growing copies no entry and never holds two
+  // copies of them at once.
+  static constexpr std::size_t kChunkEntries = 1024;
+
+  Entry& entry(std::size_t i) { return chunks_[i / kChunkEntries][i % kChunkEntries]; }
+  const Entry& entry(std::size_t i) const { return chunks_[i / kChunkEntries][i % kChunkEntries]; }
 
   static std::uint64_t tagOf(std::uint64_t hash) { return hash & 0xffffffff00000000ULL; }
   static std::size_t entryIndexOf(std::uint64_t slot) {
@@ -59,7 +70,7 @@ class FlatMemo {
     for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
       const std::uint64_t slot = slots_[at];
       if (slot == 0) return at;
-      if (tagOf(slot) == tag && entries_[entryIndexOf(slot)].key == key) return at;
+      if (tagOf(slot) == tag && entry(entryIndexOf(slot)).key == key) return at;
     }
   }
 
@@ -67,15 +78,16 @@ class FlatMemo {
     const std::size_t count = slots_.empty() ? kFirstSlotCount : 2 * slots_.size();
     slots_.assign(count, 0);
     const std::size_t mask = count - 1;
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      const std::uint64_t hash = Hash{}(entries_[i].key);
+    for (std::size_t i = 0; i < size_; ++i) {
+      const std::uint64_t hash = Hash{}(entry(i).key);
       std::size_t at = static_cast<std::size_t>(hash) & mask;
       while (slots_[at] != 0) at = (at + 1) & mask;
       slots_[at] = tagOf(hash) | static_cast<std::uint64_t>(i + 1);
     }
   }
 
-  std::vector<Entry> entries_;
+  std::vector<std::unique_ptr<Entry[]>> chunks_;
+  std::size_t size_ = 0;
   // 0 for an empty slot, otherwise the hash's upper half and the entry's index + 1; the length is
   // a power of two at least twice the number of entries.
   std::vector<std::uint64_t> slots_;
