@@ -82,15 +82,14 @@ int OrientationRanking::compare(const OrientedItem& p, const OrientedItem& q) {
   }
 
   if (!nextItems_.empty()) {
-    const Item& next = *nextItems_.back();
-    const bool nextFitsP =
-        chooser_.hasCandidate(next, &p, freeWidth_ - p.width, freeLength_, freeDepth_);
-    const bool nextFitsQ =
-        chooser_.hasCandidate(next, &q, freeWidth_ - q.width, freeLength_, freeDepth_);
+    const bool nextFitsP = nextFitsBeside(p);
+    const bool nextFitsQ = nextFitsBeside(q);
     if (nextFitsP != nextFitsQ) return nextFitsP ? -1 : 1;
-    const std::int32_t aheadP = lookaheadOnce(p);
-    const std::int32_t aheadQ = lookaheadOnce(q);
-    if (aheadP != aheadQ) return aheadP > aheadQ ? -1 : 1;
+    if (!lookaheadDisabled_) {
+      const std::int32_t aheadP = lookaheadOnce(p);
+      const std::int32_t aheadQ = lookaheadOnce(q);
+      if (aheadP != aheadQ) return aheadP > aheadQ ? -1 : 1;
+    }
   }
 
   const Item& item = *p.item;
@@ -114,6 +113,22 @@ std::int64_t OrientationRanking::gridCount(const OrientedItem& o) const {
   const std::int64_t cy = truncateToInt64(freeLength_ / o.length);
   const std::int64_t cz = truncateToInt64(freeDepth_ / o.depth);
   return wrappingMultiply(wrappingMultiply(cz, cy), cx);
+}
+
+bool OrientationRanking::nextFitsBeside(const OrientedItem& o) {
+  for (std::size_t i = 0; i < nextFitCount_; ++i) {
+    const NextFit& known = nextFits_[i];
+    if (known.item == o.item.get() && known.width == o.width && known.length == o.length &&
+        known.depth == o.depth) {
+      return known.fits;
+    }
+  }
+  const bool fits = chooser_.hasCandidate(*nextItems_.back(), &o, freeWidth_ - o.width,
+                                          freeLength_, freeDepth_);
+  if (nextFitCount_ < nextFits_.size()) {
+    nextFits_[nextFitCount_++] = NextFit{o.item.get(), o.width, o.length, o.depth, fits};
+  }
+  return fits;
 }
 
 std::int32_t OrientationRanking::lookaheadOnce(const OrientedItem& o) {

@@ -30,6 +30,8 @@ class OrientationRanking {
 
  private:
   bool allCopiesFollow(const OrientedItem& p);
+  // Whether the next item has a candidate in the rest of the row beside o.
+  bool nextFitsBeside(const OrientedItem& o);
   std::int32_t lookaheadOnce(const OrientedItem& o);
 
   const OrientationChooser& chooser_;
@@ -49,8 +51,20 @@ class OrientationRanking {
     double length;
     std::int32_t count;
   };
-  std::array<Answer, 6> answers_{};
+  std::array<Answer, 6> answers_;  // the first answerCount_ hold answers
   std::size_t answerCount_ = 0;
+
+  // Whether the next item fits beside a candidate depends only on the candidate's item and
+  // extents; a sort asks it for each comparison, so each answer is kept.
+  struct NextFit {
+    const Item* item;
+    double width;
+    double length;
+    double depth;
+    bool fits;
+  };
+  std::array<NextFit, 6> nextFits_;  // the first nextFitCount_ hold answers
+  std::size_t nextFitCount_ = 0;
 };
 
 }  // namespace varbex
