@@ -90,6 +90,12 @@ class LookaheadPacker final : public TrialPacker {
 
 const LookaheadPacker kLookaheadPacker;
 
+}  // namespace
+
+const TrialPacker& lookaheadPacker() { return kLookaheadPacker; }
+
+namespace {
+
 bool anyItemMayTurn(const std::vector<ItemRef>& items) {
   return std::any_of(items.begin(), items.end(), [](const ItemRef& item) {
     return item->rotationPolicy() != RotationPolicy::Never;

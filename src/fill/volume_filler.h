@@ -44,4 +44,10 @@ class VolumeFiller {
   bool wholeOrNothing_ = false;
 };
 
+class TrialPacker;
+
+// The packer every volume filler hands to the lookahead of its choices: quick trial fills, which
+// it remembers per thread by their exact content.
+const TrialPacker& lookaheadPacker();
+
 }  // namespace varbex

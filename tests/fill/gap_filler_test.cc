@@ -55,6 +55,39 @@ TEST(GapFillerTest, NoSpaceTakesTheItemsLeavesEverythingAsItWas) {
   EXPECT_EQ(remaining, ItemStack{big});
 }
 
+// For a caller that needs every item placed: once an item fits no space, the pass gives up, with
+// the layers and the stack as they stood; while every item still fits somewhere it fills gaps as
+// it always does.
+TEST(GapFillerTest, UntilAnItemIsLostStopsOnlyWhenAnItemFitsNowhere) {
+  const std::vector<PlacedItem> floor = {placedAt(0, 0, 0, 10, 10, 5)};
+  const ItemRef cube = itemOf(5, 5, 5);
+  const ItemRef tooTall = itemOf(6, 6, 6);
+  {
+    LayerFiller filler(kBox, true, nullptr);
+    ItemStack remaining{tooTall, cube};
+    const std::vector<Layer> layers =
+        fillGaps(layersOf(floor), remaining, filler, 10, 10, 10, true);
+    EXPECT_EQ(layers.size(), 1u);
+    EXPECT_EQ(remaining, (ItemStack{tooTall, cube}));
+  }
+  const ItemRef small = itemOf(2, 2, 2);
+  ItemStack normal{small, cube};
+  ItemStack wholeOrNothing = normal;
+  LayerFiller normalFiller(kBox, true, nullptr);
+  LayerFiller wholeFiller(kBox, true, nullptr);
+  const std::vector<Layer> expected =
+      fillGaps(layersOf(floor), normal, normalFiller, 10, 10, 10, false);
+  const std::vector<Layer> got =
+      fillGaps(layersOf(floor), wholeOrNothing, wholeFiller, 10, 10, 10, true);
+  EXPECT_EQ(wholeOrNothing, normal);
+  ASSERT_EQ(got.size(), expected.size());
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    std::vector<Spot> spots;
+    for (const PlacedItem& p : expected[i].items()) spots.push_back(Spot{p.item, p.x, p.y, p.z});
+    expectLayer(got[i], spots);
+  }
+}
+
 TEST(GapFillerTest, LowestSpaceIsFilledFirstUpToItsTop) {
   // The spaces come out as (0, 5, 6) 10 x 5 x 4 and then (0, 0, 3) 10 x 5 x 7; the lower one is
   // offered first. Its depth is the layer depth, so the 2-deep Z gets a stack that takes W.

@@ -108,6 +108,27 @@ TEST(LayerTest, MergesCopiesOfAnotherLayersItemsInOrder) {
   expectBounds(stack, {-1, 2, 0, 2, 2, 6, 3, 2, 4, 6, 6});
 }
 
+TEST(LayerTest, MergingByMoveGivesTheSameLayerAndEmptiesTheOther) {
+  const PlacedItem floor = placedOf(0, 0, 0, 2, 2, 2, 1);
+  Layer copied;
+  Layer moved;
+  copied.insert(floor);
+  moved.insert(floor);
+  Layer stack;
+  stack.insert(placedOf(0, 0, 2, 2, 2, 3, 4));
+  stack.insert(placedOf(-1, 0, 5, 1, 1, 1, 2));
+  copied.merge(stack);
+  moved.merge(std::move(stack));
+  ASSERT_EQ(moved.items().size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(moved.items()[i].item, copied.items()[i].item);
+  expectBounds(moved, {-1, 2, 0, 2, 0, 6, 3, 2, 6, 6, 7});
+  EXPECT_TRUE(stack.isEmpty());  // NOLINT(bugprone-use-after-move): left empty on purpose
+  expectBounds(stack, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  const std::vector<PlacedItem> released = moved.releaseItems();
+  EXPECT_EQ(released.size(), 3u);
+  EXPECT_TRUE(moved.isEmpty());
+}
+
 TEST(LayerTest, MergingIntoAnEmptyLayerCopiesTheBounds) {
   Layer stack;
   stack.insert(placedOf(7, 8, 9, 1, 2, 3, 4));

@@ -142,5 +142,21 @@ TEST(OrientedItemTest, MatchesItsOwnItemWhateverItsExtents) {
   EXPECT_TRUE(OrientedItem(odd, std::nan(""), 3, 4, "WLD").hasSameShape(odd));
 }
 
+TEST(OrientedItemTest, OrientationCodeReadsAndComparesAsText) {
+  const OrientationCode code = "LWD";
+  EXPECT_EQ(code, "LWD");
+  EXPECT_NE(code, "LW");
+  EXPECT_EQ(code.size(), 3u);
+  EXPECT_EQ(code.str(), std::string("LWD"));
+  EXPECT_EQ(std::string(code), "LWD");
+  EXPECT_EQ(OrientationCode(std::string("DWL")), OrientationCode("DWL"));
+  EXPECT_EQ(OrientationCode().size(), 0u);
+  EXPECT_STREQ(OrientationCode().c_str(), "");
+  OrientationCode turned = code;
+  std::swap(turned[0], turned[1]);
+  EXPECT_EQ(turned, "WLD");
+  EXPECT_EQ(OrientationCode("ABCDEFGHIJ"), "ABCDEFG");  // held to seven letters
+}
+
 }  // namespace
 }  // namespace varbex

@@ -1,8 +1,10 @@
 #include "orient/lookahead.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -126,6 +128,31 @@ TEST(LookaheadTest, KeyRoundsToMillionthsHalfAwayFromZero) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
     EXPECT_EQ(makeLookaheadKey({c.value, 1, 1, 0, none}, candidateOf(1, 1, 1)).words[0], c.want);
+  }
+}
+
+// The key's rounding is done inline; it must agree with llround wherever llround is defined.
+TEST(LookaheadTest, KeyRoundingAgreesWithLlround) {
+  const ItemStack none;
+  std::vector<double> values = {0.0, -0.0, 0.5e-6, -0.5e-6, 1.5e-6, 2.5e-6, -3.5e-6,
+                                4503599627.3704955, 4503599627.3704965,  // near 2^52 millionths
+                                9007199254.740991, 9007199254.740993,    // near 2^53 millionths
+                                -9223372036854.775, 9223372036854.775,   // near 2^63 millionths
+                                123.4567895, -123.4567895, 0.1, 0.7, 1e-300};
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> magnitude(-12, 13);
+  for (int i = 0; i < 20000; ++i) {
+    const double value = std::pow(10.0, magnitude(random)) * (i % 2 ? -1 : 1);
+    values.push_back(value);
+    // Values whose millionths end in exactly one half.
+    values.push_back((std::floor(value * 1e6) + 0.5) / 1e6);
+  }
+  for (const double value : values) {
+    const double scaled = value * 1000000;
+    if (!(std::fabs(scaled) < 9.2e18)) continue;
+    SCOPED_TRACE(value);
+    EXPECT_EQ(makeLookaheadKey({value, 1, 1, 0, none}, candidateOf(1, 1, 1)).words[0],
+              std::llround(scaled));
   }
 }
 

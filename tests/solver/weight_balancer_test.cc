@@ -276,6 +276,47 @@ TEST(WeightBalancerTest, FitsWholeOnlyWhenEveryItemIsPlaced) {
   EXPECT_FALSE(balancer.fitsWhole(tooMany, box).has_value());
 }
 
+// An item the box can hold only turned (a "Never" item longer than the box is wide) still packs
+// when another item lets the box be tried turned; an item that fits neither way never does.
+TEST(WeightBalancerTest, FitsWholeTriesTheBoxTurnedBeforeGivingUpOnAnItem) {
+  const BoxRef box = std::make_shared<ConcreteBox>("Flat", 10, 20, 5, -1, 0, true);
+  WeightBalancer balancer(boxPoolOf({box}));
+  const ItemRef lying = std::make_shared<ConcreteItem>("N", "N", 20, 10, 2, 1,
+                                                       RotationPolicy::Never);
+  const std::optional<FilledBox> packed = balancer.fitsWhole({lying, itemOf("C", 1)}, box);
+  ASSERT_TRUE(packed.has_value());
+  EXPECT_EQ(packed->itemCount(), 2u);
+  const ItemRef tooLong = std::make_shared<ConcreteItem>("L", "L", 21, 1, 1, 1,
+                                                         RotationPolicy::BestFit);
+  EXPECT_FALSE(balancer.fitsWhole({tooLong, itemOf("D", 1)}, box).has_value());
+}
+
+// Copies of one article in other objects get the remembered packing, each position holding the
+// new list's own item, exactly as packing them afresh would place them.
+TEST(WeightBalancerTest, FitsWholeGivesCopiesThePackingOfTheirTwins) {
+  const BoxRef box = boxOf("Box", 10);
+  const auto list = [](const std::string& tag) {
+    return std::vector<ItemRef>{itemOf("A" + tag, 2, 5), itemOf("B" + tag, 1, 4),
+                                itemOf("C" + tag, 3, 3)};
+  };
+  WeightBalancer remembering(boxPoolOf({box}));
+  ASSERT_TRUE(remembering.fitsWhole(list("1"), box).has_value());
+  const std::vector<ItemRef> twins = list("2");
+  const std::optional<FilledBox> reused = remembering.fitsWhole(twins, box);
+  const std::optional<FilledBox> fresh = WeightBalancer(boxPoolOf({box})).fitsWhole(twins, box);
+  ASSERT_TRUE(reused.has_value());
+  ASSERT_TRUE(fresh.has_value());
+  ASSERT_EQ(reused->itemCount(), fresh->itemCount());
+  for (std::size_t i = 0; i < fresh->itemCount(); ++i) {
+    const PlacedItem& a = reused->items()[i];
+    const PlacedItem& b = fresh->items()[i];
+    EXPECT_EQ(a.item, b.item);
+    EXPECT_EQ(a.orientation, b.orientation);
+    EXPECT_EQ(std::vector<double>({a.x, a.y, a.z, a.width, a.length, a.depth}),
+              std::vector<double>({b.x, b.y, b.z, b.width, b.length, b.depth}));
+  }
+}
+
 FilledBoxList listOf(std::vector<FilledBox> boxes) {
   FilledBoxList list(std::make_shared<DefaultPackedBoxSorter>());
   for (FilledBox& box : boxes) list.add(std::move(box));
