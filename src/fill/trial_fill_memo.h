@@ -36,7 +36,7 @@ std::optional<TrialFillKey> trialFillKeyOf(const Box& volume, const std::vector<
 // key always places the same positions. Bounded: emptied when full.
 class TrialFillMemo {
  public:
-  static constexpr std::size_t kMaxEntries = 32768;
+  static constexpr std::size_t kMaxEntries = 4096;  // about 1.3 MB of keys
   using Placed = std::uint8_t;  // bit k set: the item at position k was placed
 
   static TrialFillMemo& forThisThread();
