@@ -7,6 +7,15 @@
 namespace varbex {
 namespace {
 
+// The item's box group, or null for an item that may go into any box.
+void writeGroup(JsonWriter& out, const Item& item) {
+  if (const std::string* group = boxGroupOf(item)) {
+    out.value(*group);
+  } else {
+    out.null();
+  }
+}
+
 // The members of a placement, in key order; a placement listed under "placements" also names its
 // box, whose two keys sort between "box_group" and "depth".
 void writePlacement(JsonWriter& out, const PlacedItem& placed, const std::size_t* boxIndex,
@@ -18,11 +27,7 @@ void writePlacement(JsonWriter& out, const PlacedItem& placed, const std::size_t
   out.key("ItemReference");
   out.value(item.itemReference());
   out.key("box_group");
-  if (const std::string* group = boxGroupOf(item)) {
-    out.value(*group);
-  } else {
-    out.null();
-  }
+  writeGroup(out, item);
   if (boxIndex) {
     out.key("box_index");
     out.value(static_cast<std::uint64_t>(*boxIndex));
@@ -123,11 +128,7 @@ void writeItem(JsonWriter& out, const Item& item) {
   out.key("AllowedRotation");
   out.value(rotationPolicyName(item.rotationPolicy()));
   out.key("BoxGroup");
-  if (const std::string* group = boxGroupOf(item)) {
-    out.value(*group);
-  } else {
-    out.null();
-  }
+  writeGroup(out, item);
   out.key("Depth");
   out.value(item.depth());
   out.key("ItemCode");

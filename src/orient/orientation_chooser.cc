@@ -25,19 +25,37 @@ void rankCandidates(std::vector<OrientedItem>& candidates, OrientationRanking& r
   }
 }
 
-// The first of the item's allowed orientations with exactly the extents of `previous`, or -1.
-int orientationLike(const Item& item, const OrientedItem& previous) {
+// The first orientation k (in the fixed order) of those the item's policy allows for which
+// test(k, extents) holds, or -1.
+template <typename Test>
+int firstAllowedOrientation(const Item& item, Test test) {
   const int count = OrientedItem::allowedCount(item.rotationPolicy());
   const double w = item.width();
   const double l = item.length();
   const double d = item.depth();
   for (int k = 0; k < count; ++k) {
-    const OrientedItem::Extents e = OrientedItem::extentsOf(k, w, l, d);
-    if (e.width == previous.width && e.length == previous.length && e.depth == previous.depth) {
-      return k;
-    }
+    if (test(k, OrientedItem::extentsOf(k, w, l, d))) return k;
   }
   return -1;
+}
+
+// The first of the item's allowed orientations with exactly the extents of `previous`, or -1.
+int orientationLike(const Item& item, const OrientedItem& previous) {
+  return firstAllowedOrientation(item, [&previous](int, const OrientedItem::Extents& e) {
+    return e.width == previous.width && e.length == previous.length &&
+           e.depth == previous.depth;
+  });
+}
+
+// Calls visit(k, extents) for each orientation k the item's policy allows that fits the free
+// space, in order, until visit returns true; whether it did.
+template <typename Visit>
+bool anyFittingOrientation(const Item& item, double freeWidth, double freeLength,
+                           double freeDepth, Visit visit) {
+  return firstAllowedOrientation(item, [&](int k, const OrientedItem::Extents& e) {
+           return freeWidth >= e.width && freeLength >= e.length && freeDepth >= e.depth &&
+                  visit(k, e);
+         }) >= 0;
 }
 
 }  // namespace
@@ -70,20 +88,19 @@ void OrientationChooser::collectCandidates(const ItemRef& item, const OrientedIt
       return;
     }
   }
-  const int count = OrientedItem::allowedCount(item->rotationPolicy());
-  const double w = item->width();
-  const double l = item->length();
-  const double d = item->depth();
-  for (int k = 0; k < count; ++k) {
-    const OrientedItem::Extents e = OrientedItem::extentsOf(k, w, l, d);
-    if (!(freeWidth >= e.width && freeLength >= e.length && freeDepth >= e.depth)) continue;
-    const bool repeated = std::any_of(kept.begin(), kept.end(), [&e](const OrientedItem& o) {
-      return o.width == e.width && o.length == e.length && o.depth == e.depth;
-    });
-    if (repeated) continue;
-    if (kept.empty()) kept.reserve(static_cast<std::size_t>(count - k));
-    kept.emplace_back(item, e.width, e.length, e.depth, OrientedItem::codeOf(k));
-  }
+  anyFittingOrientation(*item, freeWidth, freeLength, freeDepth,
+                        [&item, &kept](int k, const OrientedItem::Extents& e) {
+                          const bool repeated =
+                              std::any_of(kept.begin(), kept.end(), [&e](const OrientedItem& o) {
+                                return o.width == e.width && o.length == e.length &&
+                                       o.depth == e.depth;
+                              });
+                          if (!repeated) {
+                            kept.emplace_back(item, e.width, e.length, e.depth,
+                                              OrientedItem::codeOf(k));
+                          }
+                          return false;
+                        });
 }
 
 bool OrientationChooser::hasCandidate(const Item& item, const OrientedItem* previous,
@@ -92,15 +109,8 @@ bool OrientationChooser::hasCandidate(const Item& item, const OrientedItem* prev
   if (previous && previous->hasSameShape(item) && orientationLike(item, *previous) >= 0) {
     return fits(*previous, freeWidth, freeLength, freeDepth);
   }
-  const int count = OrientedItem::allowedCount(item.rotationPolicy());
-  const double w = item.width();
-  const double l = item.length();
-  const double d = item.depth();
-  for (int k = 0; k < count; ++k) {
-    const OrientedItem::Extents e = OrientedItem::extentsOf(k, w, l, d);
-    if (freeWidth >= e.width && freeLength >= e.length && freeDepth >= e.depth) return true;
-  }
-  return false;
+  return anyFittingOrientation(item, freeWidth, freeLength, freeDepth,
+                               [](int, const OrientedItem::Extents&) { return true; });
 }
 
 std::vector<OrientedItem> OrientationChooser::keepStable(const ItemRef& item,
@@ -160,18 +170,10 @@ bool OrientationChooser::stableForShape(const ItemRef& item) {
 // Whether one of the item's candidates in the empty box stands stably. Repeated extents, which the
 // candidate list leaves out, do not change the answer, so the orientations are tested directly.
 bool OrientationChooser::computeStable(const ItemRef& item) const {
-  const int count = OrientedItem::allowedCount(item->rotationPolicy());
-  const double w = item->width();
-  const double l = item->length();
-  const double d = item->depth();
-  for (int k = 0; k < count; ++k) {
-    const OrientedItem::Extents e = OrientedItem::extentsOf(k, w, l, d);
-    if (!(box_->width() >= e.width && box_->length() >= e.length && box_->depth() >= e.depth)) {
-      continue;
-    }
-    if (OrientedItem::isStable(e.width, e.length, e.depth)) return true;
-  }
-  return false;
+  return anyFittingOrientation(*item, box_->width(), box_->length(), box_->depth(),
+                               [](int, const OrientedItem::Extents& e) {
+                                 return OrientedItem::isStable(e.width, e.length, e.depth);
+                               });
 }
 
 std::optional<OrientedItem> OrientationChooser::chooseOrientation(
