@@ -53,33 +53,38 @@ std::shared_ptr<const ItemSorter> lookaheadItemOrder() {
 
 }  // namespace
 
-LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate) {
+LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate,
+                              const LookaheadKey* nextItemsPart) {
   LookaheadKey key;
   auto& w = key.words;
+  if (nextItemsPart) {
+    key = *nextItemsPart;
+  } else {
+    const std::size_t n = itemsLookedAt(question);
+    w[6] = static_cast<std::int64_t>(n);
+    const ItemStack& next = question.nextItems;
+    for (std::size_t i = 0; i < n; ++i) {
+      const Item& item = *next[next.size() - 1 - i];
+      const std::size_t at = 7 + 5 * i;
+      w[at] = micro(item.width());
+      w[at + 1] = micro(item.length());
+      w[at + 2] = micro(item.depth());
+      w[at + 3] = micro(item.weight());
+      w[at + 4] = static_cast<std::int64_t>(static_cast<std::int32_t>(item.rotationPolicy()));
+    }
+  }
   w[0] = micro(question.freeWidth);
   w[1] = micro(question.freeLength);
   w[2] = micro(candidate.width);
   w[3] = micro(candidate.length);
   w[4] = micro(rowSpanWith(question, candidate));
   w[5] = micro(question.freeDepth);
-  const std::size_t n = itemsLookedAt(question);
-  w[6] = static_cast<std::int64_t>(n);
-  const ItemStack& next = question.nextItems;
-  for (std::size_t i = 0; i < n; ++i) {
-    const Item& item = *next[next.size() - 1 - i];
-    const std::size_t at = 7 + 5 * i;
-    w[at] = micro(item.width());
-    w[at + 1] = micro(item.length());
-    w[at + 2] = micro(item.depth());
-    w[at + 3] = micro(item.weight());
-    w[at + 4] = static_cast<std::int64_t>(static_cast<std::int32_t>(item.rotationPolicy()));
-  }
   return key;
 }
 
 std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedItem& candidate,
-                             const TrialPacker& packer) {
-  const LookaheadKey key = makeLookaheadKey(question, candidate);
+                             const TrialPacker& packer, const LookaheadKey* nextItemsPart) {
+  const LookaheadKey key = makeLookaheadKey(question, candidate, nextItemsPart);
   LookaheadCache& cache = LookaheadCache::forThisThread();
   if (const std::int32_t* known = cache.find(key)) return *known;
 

@@ -18,12 +18,17 @@ struct LookaheadQuestion {
   const ItemStack& nextItems;  // the last element is the next item
 };
 
-// The key of a question about one candidate: extents and next items rounded to 1e-6.
-LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate);
+// The key of a question about one candidate: extents and next items rounded to 1e-6. The part
+// that depends on the next items alone (words 6 on) is the same for every candidate of one
+// question; `nextItemsPart`, when given, is a key of the same question to take it from.
+LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate,
+                              const LookaheadKey* nextItemsPart = nullptr);
 
 // How many of the next items (at most seven) the rest of the row beside the candidate and the
 // space in front of the row take together, answered from this thread's cache when asked before.
+// `nextItemsPart` as for makeLookaheadKey.
 std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedItem& candidate,
-                             const TrialPacker& packer);
+                             const TrialPacker& packer,
+                             const LookaheadKey* nextItemsPart = nullptr);
 
 }  // namespace varbex

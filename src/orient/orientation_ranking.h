@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "model/oriented_item.h"
+#include "orient/lookahead_cache.h"
 #include "orient/orientation_chooser.h"
 
 namespace varbex {
@@ -52,6 +54,7 @@ class OrientationRanking {
     std::int32_t count;
   };
   std::array<Answer, 6> answers_;  // the first answerCount_ hold answers
+  mutable std::optional<LookaheadKey> nextItemsPart_;  // see makeLookaheadKey
   std::size_t answerCount_ = 0;
 
   // Whether the next item fits beside a candidate depends only on the candidate's item and

@@ -156,6 +156,15 @@ TEST(LookaheadTest, KeyRoundingAgreesWithLlround) {
   }
 }
 
+TEST(LookaheadTest, KeyTakesTheNextItemsPartFromAnotherCandidatesKey) {
+  ItemStack next;
+  for (int k = 0; k < 9; ++k) next.push_back(itemOf(k + 1, 2, 3, RotationPolicy::BestFit, k));
+  const LookaheadQuestion question{10.5, 20.25, 7, 2, next};
+  const LookaheadKey first = makeLookaheadKey(question, candidateOf(3.5, 4, 1));
+  const OrientedItem other = candidateOf(2, 6.5, 1);
+  EXPECT_EQ(makeLookaheadKey(question, other, &first), makeLookaheadKey(question, other));
+}
+
 TEST(LookaheadTest, KeyHashIsWordWiseFnv1a) {
   // Worked out with unbounded integers, each word reduced modulo 2^64.
   struct Case {
