@@ -106,6 +106,11 @@ void JsonWriter::value(std::string_view text) {
   escaped(text);
 }
 
+void JsonWriter::raw(std::string_view json) {
+  separate();
+  out_.append(json);
+}
+
 void JsonWriter::null() {
   separate();
   out_.append("null");

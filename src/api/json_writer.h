@@ -34,6 +34,8 @@ class JsonWriter {
   void value(const std::string& text) { value(std::string_view(text)); }
   void value(const char* text) { value(std::string_view(text)); }
   void null();
+  // A value already written as JSON text by a writer like this one.
+  void raw(std::string_view json);
 
  private:
   static constexpr std::size_t kMaxDepth = 16;

@@ -1,6 +1,8 @@
 #include "api/response_writer.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "api/json_writer.h"
 
@@ -16,11 +18,18 @@ void writeGroup(JsonWriter& out, const Item& item) {
   }
 }
 
-// The members of a placement, in key order; a placement listed under "placements" also names its
-// box, whose two keys sort between "box_group" and "depth".
-void writePlacement(JsonWriter& out, const PlacedItem& placed, const std::size_t* boxIndex,
-                    const std::string* boxReference) {
+// A placement as its box lists it, and where the members naming the box go when it is listed
+// again under "placements": their two keys sort between "box_group" and "depth". Written once,
+// used twice.
+struct PlacementText {
+  std::string json;
+  std::size_t boxMembersAt;  // the comma before "depth"
+};
+
+PlacementText placementText(const PlacedItem& placed) {
   const Item& item = *placed.item;
+  PlacementText text;
+  JsonWriter out(text.json);
   out.beginObject();
   out.key("ItemCode");
   out.value(item.itemCode());
@@ -28,12 +37,7 @@ void writePlacement(JsonWriter& out, const PlacedItem& placed, const std::size_t
   out.value(item.itemReference());
   out.key("box_group");
   writeGroup(out, item);
-  if (boxIndex) {
-    out.key("box_index");
-    out.value(static_cast<std::uint64_t>(*boxIndex));
-    out.key("box_reference");
-    out.value(*boxReference);
-  }
+  text.boxMembersAt = text.json.size();
   out.key("depth");
   out.value(placed.depth);
   out.key("length");
@@ -59,6 +63,32 @@ void writePlacement(JsonWriter& out, const PlacedItem& placed, const std::size_t
   out.key("z");
   out.value(placed.z);
   out.endObject();
+  return text;
+}
+
+// The placement with the members that name its box, `boxMembers` (",\"box_index\":...").
+void writePlacementInBox(JsonWriter& out, const PlacementText& text,
+                         const std::string& boxMembers) {
+  std::string json;
+  json.reserve(text.json.size() + boxMembers.size());
+  json.append(text.json, 0, text.boxMembersAt);
+  json.append(boxMembers);
+  json.append(text.json, text.boxMembersAt, std::string::npos);
+  out.raw(json);
+}
+
+// ,"box_index":N,"box_reference":"..." as the writer would put them.
+std::string boxMembersOf(std::size_t index, const std::string& reference) {
+  std::string object;
+  JsonWriter out(object);
+  out.beginObject();
+  out.key("box_index");
+  out.value(static_cast<std::uint64_t>(index));
+  out.key("box_reference");
+  out.value(reference);
+  out.endObject();
+  // {"box_index":...} without its braces, after a comma.
+  return "," + object.substr(1, object.size() - 2);
 }
 
 void writeNumberOrNull(JsonWriter& out, bool known, double number) {
@@ -69,7 +99,8 @@ void writeNumberOrNull(JsonWriter& out, bool known, double number) {
   }
 }
 
-void writeBoxResult(JsonWriter& out, const FilledBox& filled, std::size_t index) {
+void writeBoxResult(JsonWriter& out, const FilledBox& filled, std::size_t index,
+                    const std::vector<PlacementText>& placements) {
   const Box& box = *filled.box();
   const double usedVolume = filled.usedVolume();
   out.beginObject();
@@ -89,7 +120,7 @@ void writeBoxResult(JsonWriter& out, const FilledBox& filled, std::size_t index)
   out.value(filled.itemWeight());
   out.key("items");
   out.beginArray();
-  for (const PlacedItem& placed : filled.items()) writePlacement(out, placed, nullptr, nullptr);
+  for (const PlacementText& placement : placements) out.raw(placement.json);
   out.endArray();
   out.key("length");
   out.value(box.length());
@@ -175,18 +206,25 @@ std::string responseText(const PackingOutcome& outcome) {
   std::string text;
   JsonWriter out(text);
   const std::vector<FilledBox>& boxes = outcome.filledBoxes.sorted();
+  std::vector<std::vector<PlacementText>> placements(boxes.size());
+  for (std::size_t index = 0; index < boxes.size(); ++index) {
+    for (const PlacedItem& placed : boxes[index].items()) {
+      placements[index].push_back(placementText(placed));
+    }
+  }
   out.beginObject();
   out.key("boxes");
   out.beginArray();
   for (std::size_t index = 0; index < boxes.size(); ++index) {
-    writeBoxResult(out, boxes[index], index);
+    writeBoxResult(out, boxes[index], index, placements[index]);
   }
   out.endArray();
   out.key("placements");
   out.beginArray();
   for (std::size_t index = 0; index < boxes.size(); ++index) {
-    for (const PlacedItem& placed : boxes[index].items()) {
-      writePlacement(out, placed, &index, &boxes[index].box()->reference());
+    const std::string boxMembers = boxMembersOf(index, boxes[index].box()->reference());
+    for (const PlacementText& placement : placements[index]) {
+      writePlacementInBox(out, placement, boxMembers);
     }
   }
   out.endArray();

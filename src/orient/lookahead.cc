@@ -51,6 +51,17 @@ std::shared_ptr<const ItemSorter> lookaheadItemOrder() {
   return std::shared_ptr<const ItemSorter>(std::shared_ptr<const ItemSorter>(), &kOrder);
 }
 
+// The items the question looks at, next item first, in a pool whose sorted view is made.
+ItemPool nextItemsPool(const LookaheadQuestion& question) {
+  const std::size_t n = itemsLookedAt(question);
+  const ItemStack& next = question.nextItems;
+  ItemPool pool(lookaheadItemOrder());
+  pool.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) pool.add(next[next.size() - 1 - i]);
+  pool.sorted();
+  return pool;
+}
+
 }  // namespace
 
 LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate,
@@ -83,16 +94,21 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
 }
 
 std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedItem& candidate,
-                             const TrialPacker& packer, const LookaheadKey* nextItemsPart) {
+                             const TrialPacker& packer, LookaheadShared* shared) {
+  const LookaheadKey* nextItemsPart = nullptr;
+  if (shared) {
+    if (!shared->nextItemsPart) shared->nextItemsPart = makeLookaheadKey(question, candidate);
+    nextItemsPart = &*shared->nextItemsPart;
+  }
   const LookaheadKey key = makeLookaheadKey(question, candidate, nextItemsPart);
   LookaheadCache& cache = LookaheadCache::forThisThread();
   if (const std::int32_t* known = cache.find(key)) return *known;
 
   const std::size_t n = itemsLookedAt(question);
-  const ItemStack& next = question.nextItems;
-  ItemPool pool(lookaheadItemOrder());
-  pool.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) pool.add(next[next.size() - 1 - i]);
+  // A copy of a sorted pool of the same items sorts them as sorting them again would.
+  ItemPool pool = shared ? (shared->nextItems ? *shared->nextItems
+                                              : *(shared->nextItems = nextItemsPool(question)))
+                         : nextItemsPool(question);
 
   const double rowSpan = rowSpanWith(question, candidate);
   fillAndRemove(question.freeWidth - candidate.width, rowSpan, question.freeDepth, pool, packer);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
+#include "model/item_pool.h"
 #include "model/oriented_item.h"
 #include "orient/lookahead_cache.h"
 #include "orient/orientation_chooser.h"
@@ -24,11 +26,16 @@ struct LookaheadQuestion {
 LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate,
                               const LookaheadKey* nextItemsPart = nullptr);
 
+// What every candidate of one question has in common, worked out for the first that needs it.
+struct LookaheadShared {
+  std::optional<LookaheadKey> nextItemsPart;  // see makeLookaheadKey
+  std::optional<ItemPool> nextItems;          // the items looked at, in a sorted pool
+};
+
 // How many of the next items (at most seven) the rest of the row beside the candidate and the
 // space in front of the row take together, answered from this thread's cache when asked before.
-// `nextItemsPart` as for makeLookaheadKey.
+// `shared`, when given, belongs to this question and is filled in as needed.
 std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedItem& candidate,
-                             const TrialPacker& packer,
-                             const LookaheadKey* nextItemsPart = nullptr);
+                             const TrialPacker& packer, LookaheadShared* shared = nullptr);
 
 }  // namespace varbex

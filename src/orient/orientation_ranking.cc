@@ -143,9 +143,8 @@ std::int32_t OrientationRanking::lookaheadOnce(const OrientedItem& o) {
 std::int32_t OrientationRanking::lookahead(const OrientedItem& o) const {
   if (lookaheadDisabled_ || chooser_.packer() == nullptr) return 0;
   const LookaheadQuestion question{freeWidth_, freeLength_, freeDepth_, rowLength_, nextItems_};
-  // Every candidate of this choice asks about the same next items: their words are made once.
-  if (!nextItemsPart_) nextItemsPart_ = makeLookaheadKey(question, o);
-  return answerLookahead(question, o, *chooser_.packer(), &*nextItemsPart_);
+  // Every candidate of this choice asks about the same next items.
+  return answerLookahead(question, o, *chooser_.packer(), &lookaheadShared_);
 }
 
 }  // namespace varbex

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "model/oriented_item.h"
-#include "orient/lookahead_cache.h"
+#include "orient/lookahead.h"
 #include "orient/orientation_chooser.h"
 
 namespace varbex {
@@ -54,7 +54,7 @@ class OrientationRanking {
     std::int32_t count;
   };
   std::array<Answer, 6> answers_;  // the first answerCount_ hold answers
-  mutable std::optional<LookaheadKey> nextItemsPart_;  // see makeLookaheadKey
+  mutable LookaheadShared lookaheadShared_;
   std::size_t answerCount_ = 0;
 
   // Whether the next item fits beside a candidate depends only on the candidate's item and
