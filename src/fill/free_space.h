@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "model/item.h"
 #include "model/placed_item.h"
 
 namespace varbex {
@@ -25,5 +26,15 @@ std::vector<FreeSpace> subtractItems(std::vector<FreeSpace> spaces,
 // The empty part of a W x L x D packing that holds the given items.
 std::vector<FreeSpace> freeSpaces(double width, double length, double depth,
                                   const std::vector<PlacedItem>& items);
+
+// Whether some item fits, in no orientation it allows, any of the spaces.
+bool someItemFitsNoSpace(const std::vector<ItemRef>& items, const std::vector<FreeSpace>& spaces);
+
+// The same question about the spaces `freeSpaces` would list, answered without listing them all: a
+// piece that no item fits even with room to spare for rounding is not cut any further, since the
+// pieces cut from it are no larger.
+bool someItemFitsNoFreeSpace(double width, double length, double depth,
+                             const std::vector<PlacedItem>& items,
+                             const std::vector<ItemRef>& candidates);
 
 }  // namespace varbex

@@ -43,17 +43,6 @@ bool takesNoneOf(const Region& region, const SortedTriple& smallest) {
                      smallest);
 }
 
-// Spaces only shrink as items go in, so an item that fits none of them now never will.
-bool someItemFitsNowhere(const ItemStack& items, const std::vector<FreeSpace>& spaces) {
-  std::vector<Room> rooms;
-  rooms.reserve(spaces.size());
-  for (const FreeSpace& s : spaces) rooms.emplace_back(s.width, s.length, s.depth);
-  return std::any_of(items.begin(), items.end(), [&rooms](const ItemRef& item) {
-    return std::none_of(rooms.begin(), rooms.end(),
-                        [&item](const Room& room) { return fitsSomehow(*item, room); });
-  });
-}
-
 }  // namespace
 
 std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, LayerFiller& filler,
@@ -61,9 +50,14 @@ std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, Lay
   // Nothing left to place: the spaces would be worked out for nothing.
   if (remaining.empty()) return layers;
   std::vector<PlacedItem> placed = itemsOf(layers);
+  // A whole-box re-pack is lost once an item is; mostly that is clear before the spaces are listed.
+  if (untilAnItemIsLost && someItemFitsNoFreeSpace(width, length, depth, placed, remaining)) {
+    return layers;
+  }
   std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, placed);
   while (!remaining.empty() && !spaces.empty()) {
-    if (untilAnItemIsLost && someItemFitsNowhere(remaining, spaces)) break;
+    // Spaces only shrink as items go in, so an item that fits none of them now never will.
+    if (untilAnItemIsLost && someItemFitsNoSpace(remaining, spaces)) break;
     sortSpaces(spaces);
     // A space that no item fits, when no item would be dropped for weight either, would leave the
     // stack as it was: it is passed over without running its rows. Both facts hold for the whole
