@@ -15,16 +15,20 @@ namespace varbex {
 template <typename Key, typename Value, typename Hash>
 class FlatMemo {
  public:
-  const Value* find(const Key& key) const {
+  const Value* find(const Key& key) const { return find(key, Hash{}(key)); }
+
+  // With the key's hash already at hand; it must be what Hash gives for the key.
+  const Value* find(const Key& key, std::uint64_t hash) const {
     if (size_ == 0) return nullptr;
-    const std::uint64_t slot = slots_[slotOf(key, Hash{}(key))];
+    const std::uint64_t slot = slots_[slotOf(key, hash)];
     return slot == 0 ? nullptr : &entry(entryIndexOf(slot)).value;
   }
 
   // A key already present keeps its first value.
-  void insert(const Key& key, const Value& value) {
+  void insert(const Key& key, const Value& value) { insert(key, value, Hash{}(key)); }
+
+  void insert(const Key& key, const Value& value, std::uint64_t hash) {
     if (slots_.size() < 2 * (size_ + 1)) grow();
-    const std::uint64_t hash = Hash{}(key);
     const std::size_t at = slotOf(key, hash);
     if (slots_[at] != 0) return;
     if (size_ == chunks_.size() * kChunkEntries) {

@@ -97,12 +97,17 @@ std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedIt
                              const TrialPacker& packer, LookaheadShared* shared) {
   const LookaheadKey* nextItemsPart = nullptr;
   if (shared) {
-    if (!shared->nextItemsPart) shared->nextItemsPart = makeLookaheadKey(question, candidate);
+    if (!shared->nextItemsPart) {
+      shared->nextItemsPart = makeLookaheadKey(question, candidate);
+      shared->nextItemsHash = LookaheadKeyHash::ofNextItems(*shared->nextItemsPart);
+    }
     nextItemsPart = &*shared->nextItemsPart;
   }
   const LookaheadKey key = makeLookaheadKey(question, candidate, nextItemsPart);
+  const std::uint64_t hash = shared ? LookaheadKeyHash::withCandidate(key, shared->nextItemsHash)
+                                    : LookaheadKeyHash()(key);
   LookaheadCache& cache = LookaheadCache::forThisThread();
-  if (const std::int32_t* known = cache.find(key)) return *known;
+  if (const std::int32_t* known = cache.find(key, hash)) return *known;
 
   const std::size_t n = itemsLookedAt(question);
   // A copy of a sorted pool of the same items sorts them as sorting them again would.
@@ -116,7 +121,7 @@ std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedIt
                 packer);
 
   const auto result = static_cast<std::int32_t>(n - pool.size());
-  cache.insert(key, result);
+  cache.insert(key, result, hash);
   return result;
 }
 

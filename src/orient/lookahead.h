@@ -29,6 +29,7 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
 // What every candidate of one question has in common, worked out for the first that needs it.
 struct LookaheadShared {
   std::optional<LookaheadKey> nextItemsPart;  // see makeLookaheadKey
+  std::uint64_t nextItemsHash = 0;            // LookaheadKeyHash::ofNextItems of that part
   std::optional<ItemPool> nextItems;          // the items looked at, in a sorted pool
 };
 

@@ -11,8 +11,13 @@ thread_local std::unique_ptr<LookaheadCache> threadCache;
 
 }  // namespace
 
-std::size_t LookaheadKeyHash::operator()(const LookaheadKey& key) const {
-  return foldWords(key.words.data(), key.words.size());
+std::uint64_t LookaheadKeyHash::ofNextItems(const LookaheadKey& key) {
+  return foldWords(key.words.data() + kCandidateWords, key.words.size() - kCandidateWords);
+}
+
+std::uint64_t LookaheadKeyHash::withCandidate(const LookaheadKey& key,
+                                              std::uint64_t nextItemsHash) {
+  return foldWords(key.words.data(), kCandidateWords, nextItemsHash);
 }
 
 LookaheadCache& LookaheadCache::forThisThread() {
@@ -22,9 +27,9 @@ LookaheadCache& LookaheadCache::forThisThread() {
 
 const LookaheadCache* existingLookaheadCache() { return threadCache.get(); }
 
-void LookaheadCache::insert(const LookaheadKey& key, std::int32_t result) {
+void LookaheadCache::insert(const LookaheadKey& key, std::int32_t result, std::uint64_t hash) {
   if (entries_.size() >= kMaxEntries) entries_.clear();
-  entries_.insert(key, result);
+  entries_.insert(key, result, hash);
 }
 
 }  // namespace varbex
