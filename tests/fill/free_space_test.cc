@@ -1,6 +1,8 @@
 #include "fill/free_space.h"
 
+#include <limits>
 #include <memory>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -193,6 +195,109 @@ TEST(FreeSpaceTest, PiecesAreDisjointAndFillWhatTheItemsLeave) {
     }
     EXPECT_EQ(freeVolume + itemVolume, 120.0);
   }
+}
+
+// Items at random places and sizes in a 10 x 8 x 6 box, overlapping one another and the walls, on a
+// grid of fifths so that sums round; every tenth set holds more than eight items of one run.
+std::vector<PlacedItem> randomItems(std::mt19937& random, int count) {
+  std::uniform_int_distribution<int> fifths(0, 55);
+  std::vector<PlacedItem> items;
+  for (int i = 0; i < count; ++i) {
+    items.push_back(placedAt(fifths(random) * 0.2, fifths(random) * 0.2 * 0.8,
+                             fifths(random) * 0.2 * 0.6, 0.2 + fifths(random) * 0.1,
+                             0.2 + fifths(random) * 0.08, 0.2 + fifths(random) * 0.06));
+  }
+  return items;
+}
+
+TEST(FreeSpaceTest, BoxCutDepthFirstGivesTheSpacesOfCuttingItemByItem) {
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    const std::vector<PlacedItem> items = randomItems(random, 1 + round % 40);
+    const std::vector<FreeSpace> want =
+        subtractItems({FreeSpace(0, 0, 0, 10, 8, 6)}, items);
+    const std::vector<FreeSpace> got = freeSpaces(10, 8, 6, items);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(got[i].x, want[i].x);
+      EXPECT_EQ(got[i].y, want[i].y);
+      EXPECT_EQ(got[i].z, want[i].z);
+      EXPECT_EQ(got[i].width, want[i].width);
+      EXPECT_EQ(got[i].length, want[i].length);
+      EXPECT_EQ(got[i].depth, want[i].depth);
+    }
+  }
+}
+
+TEST(FreeSpaceTest, BoxCutByAnItemThatIsNotANumberGivesTheSpacesOfCuttingItemByItem) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  std::mt19937 random(7);
+  for (const PlacedItem& odd : {placedAt(nan, 1, 1, 2, 2, 2), placedAt(1, 1, 1, inf, 2, 2),
+                                placedAt(-inf, 1, 1, inf, 2, 2)}) {
+    // The odd item shares its run of items with small ones in a corner, whose box most spaces
+    // miss.
+    std::vector<PlacedItem> items = randomItems(random, 16);
+    for (int i = 0; i < 7; ++i) items.push_back(placedAt(0.1 * i, 0, 0, 0.1, 0.1, 0.1));
+    items.insert(items.begin() + 18, odd);
+    items.push_back(placedAt(5, 5, 5, 1, 1, 1));
+    const std::vector<FreeSpace> want = subtractItems({FreeSpace(0, 0, 0, 10, 8, 6)}, items);
+    const std::vector<FreeSpace> got = freeSpaces(10, 8, 6, items);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      // A NaN equals nothing, itself included: compare what the numbers print as.
+      EXPECT_EQ(std::to_string(got[i].x) + std::to_string(got[i].width),
+                std::to_string(want[i].x) + std::to_string(want[i].width));
+      EXPECT_EQ(std::to_string(got[i].y) + std::to_string(got[i].length),
+                std::to_string(want[i].y) + std::to_string(want[i].length));
+    }
+  }
+}
+
+ItemRef boxedItem(double w, double l, double d, RotationPolicy policy) {
+  return std::make_shared<ConcreteItem>("C", "C", w, l, d, 1.0, policy);
+}
+
+TEST(FreeSpaceTest, SomeItemFitsNoFreeSpaceAnswersAsTheListedSpacesDo) {
+  std::mt19937 random(31);
+  std::uniform_int_distribution<int> tenths(1, 60);
+  const RotationPolicy policies[] = {RotationPolicy::Never, RotationPolicy::KeepFlat,
+                                     RotationPolicy::BestFit};
+  int fitting = 0;
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    const std::vector<PlacedItem> items = randomItems(random, round % 30);
+    const std::vector<FreeSpace> spaces = freeSpaces(10, 8, 6, items);
+    std::vector<ItemRef> candidates;
+    for (int c = 0; c < 1 + round % 4; ++c) {
+      // Half of them as large as some space exactly, so that the edges are met.
+      if (c % 2 == 1 && !spaces.empty()) {
+        const FreeSpace& s = spaces[random() % spaces.size()];
+        candidates.push_back(boxedItem(s.width, s.length, s.depth, policies[random() % 3]));
+      } else {
+        candidates.push_back(boxedItem(tenths(random) * 0.1, tenths(random) * 0.1,
+                                       tenths(random) * 0.1, policies[random() % 3]));
+      }
+    }
+    const bool want = someItemFitsNoSpace(candidates, spaces);
+    EXPECT_EQ(someItemFitsNoFreeSpace(10, 8, 6, items, candidates), want);
+    fitting += want ? 0 : 1;
+  }
+  EXPECT_GT(fitting, 40);  // both answers are well represented
+}
+
+TEST(FreeSpaceTest, SomeItemFitsNoFreeSpaceWithAnItemThatIsNotANumber) {
+  // A fills all but a slab 1 wide, where the candidate cannot go; B, not a number along x, cuts
+  // that slab into pieces of no width; C then cuts from one of those a piece 6 x 5 x 5 that the
+  // listed spaces hold, and the candidate fits it.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<PlacedItem> items = {placedAt(1, 0, 0, 9, 8, 6), placedAt(nan, 2, 0, 1, 1, 6),
+                                         placedAt(0, 3, 0, 6, 5, 1)};
+  const std::vector<ItemRef> candidate = {boxedItem(5, 5, 5, RotationPolicy::Never)};
+  ASSERT_FALSE(someItemFitsNoSpace(candidate, freeSpaces(10, 8, 6, items)));
+  EXPECT_FALSE(someItemFitsNoFreeSpace(10, 8, 6, items, candidate));
 }
 
 }  // namespace
