@@ -1,6 +1,7 @@
 #include "orient/orientation_chooser.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "orient/orientation_ranking.h"
@@ -23,6 +24,32 @@ void rankCandidates(std::vector<OrientedItem>& candidates, OrientationRanking& r
     }
     candidates[j] = std::move(key);
   }
+}
+
+bool allFinite(const std::vector<OrientedItem>& candidates, double freeWidth, double freeLength,
+               double freeDepth) {
+  return std::isfinite(freeWidth) && std::isfinite(freeLength) && std::isfinite(freeDepth) &&
+         std::all_of(candidates.begin(), candidates.end(), [](const OrientedItem& o) {
+           return std::isfinite(o.width) && std::isfinite(o.length) && std::isfinite(o.depth);
+         });
+}
+
+// The candidate that a stable sort by the ranking puts first. With every extent a finite number,
+// the ranking compares the candidates step by step on values of each one's own, so the first of a
+// stable sort is the earliest candidate that no other ranks strictly before, and one pass finds
+// it. A difference that is not a number (infinite extents) ties with everything and breaks that
+// order; then the candidates are sorted.
+OrientedItem& firstRanked(std::vector<OrientedItem>& candidates, OrientationRanking& ranking,
+                          bool finite) {
+  if (!finite) {
+    rankCandidates(candidates, ranking);
+    return candidates.front();
+  }
+  std::size_t first = 0;
+  for (std::size_t i = 1; i < candidates.size(); ++i) {
+    if (ranking.compare(candidates[i], candidates[first]) < 0) first = i;
+  }
+  return candidates[first];
 }
 
 // The first orientation k (in the fixed order) of those the item's policy allows for which
@@ -188,8 +215,8 @@ std::optional<OrientedItem> OrientationChooser::chooseOrientation(
   if (candidates.empty()) return std::nullopt;
   OrientationRanking ranking(*this, lookaheadDisabled_, freeWidth, freeLength, freeDepth,
                              nextItems, rowLength);
-  rankCandidates(candidates, ranking);
-  return std::move(candidates.front());
+  return std::move(firstRanked(candidates, ranking,
+                               allFinite(candidates, freeWidth, freeLength, freeDepth)));
 }
 
 }  // namespace varbex

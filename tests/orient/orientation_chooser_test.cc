@@ -1,7 +1,9 @@
 #include "orient/orientation_chooser.h"
 
+#include <limits>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "model/box.h"
 #include "model/item.h"
 #include "model/oriented_item.h"
+#include "orient/orientation_ranking.h"
 
 namespace varbex {
 namespace {
@@ -242,6 +245,56 @@ TEST(OrientationChooserTest, StableShapeMemoIgnoresTheFloorToLidException) {
   // isStable, and no orientation of the post passes that in a 1 x 1 x 4 box.
   OrientationChooser chooser(boxOf(1, 1, 4));
   EXPECT_FALSE(chooser.hasStableOrientation(itemOf(1, 1, 4)));
+}
+
+// The first candidate of a stable insertion sort by the ranking: what the choice must return.
+std::optional<OrientedItem> firstOfSorted(OrientationChooser& chooser, const ItemRef& item,
+                                          const ItemStack& next, double w, double l, double d) {
+  std::vector<OrientedItem> candidates = chooser.candidateOrientations(item, nullptr, w, l, d);
+  if (candidates.empty()) return std::nullopt;
+  OrientationRanking ranking(chooser, true, w, l, d, next, 0.0);
+  for (std::size_t i = 1; i < candidates.size(); ++i) {
+    for (std::size_t j = i; j > 0 && ranking.compare(candidates[j], candidates[j - 1]) < 0; --j) {
+      std::swap(candidates[j], candidates[j - 1]);
+    }
+  }
+  return candidates.front();
+}
+
+TEST(OrientationChooserTest, ChoosesTheFirstCandidateOfAStableSortByTheRanking) {
+  // Sides from a short list, so that candidates often tie in some steps; every fifth case has
+  // infinite sides or free extents, whose differences are not numbers and tie with everything.
+  const double inf = std::numeric_limits<double>::infinity();
+  const double finiteSides[] = {1, 2, 2.5, 3, 4, 6};
+  const double anySides[] = {1, 2, 3, 4, inf};
+  std::mt19937 random(1208);
+  int chosen = 0;
+  for (int round = 0; round < 3000; ++round) {
+    SCOPED_TRACE(round);
+    const bool odd = round % 5 == 0;
+    const auto side = [&]() {
+      return odd ? anySides[random() % 5] : finiteSides[random() % 6];
+    };
+    const double w = odd ? anySides[random() % 5] * 2 : 2 * side();
+    const double l = 2 * side();
+    const double d = 2 * side();
+    const ItemRef item = itemOf(side(), side(), side());
+    ItemStack next;
+    for (int n = static_cast<int>(random() % 3); n > 0; --n) next.push_back(itemOf(side(), side(), side()));
+    if (random() % 4 == 0) next.assign(2, item);  // copies follow: the grid step counts
+    OrientationChooser chooser(boxOf(12, 12, 12));
+    chooser.setLookaheadDisabled(true);
+    const std::optional<OrientedItem> want = firstOfSorted(chooser, item, next, w, l, d);
+    const std::optional<OrientedItem> got =
+        chooser.chooseOrientation(item, nullptr, next, w, l, d, 0.0, false);
+    ASSERT_EQ(got.has_value(), want.has_value());
+    if (!want) continue;
+    ++chosen;
+    EXPECT_EQ(got->orientation, want->orientation);
+    EXPECT_EQ(got->width, want->width);
+    EXPECT_EQ(got->length, want->length);
+  }
+  EXPECT_GT(chosen, 2000);
 }
 
 }  // namespace
