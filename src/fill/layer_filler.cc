@@ -106,11 +106,18 @@ LayerFiller::~LayerFiller() {
 Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed,
                              const Region& region, bool checkStability,
                              std::optional<OrientedItem> firstOrientation) {
+  fillLayerInPlace(remaining, placed, region, checkStability, std::move(firstOrientation));
+  return std::move(frames_[0].layer);
+}
+
+const Layer& LayerFiller::fillLayerInPlace(ItemStack& remaining, std::vector<PlacedItem>& placed,
+                                           const Region& region, bool checkStability,
+                                           std::optional<OrientedItem> firstOrientation) {
   // No item joins the stack during the call, so these sides stay below those of what is left.
   smallestSides_ = smallestSides(remaining);
   std::size_t open = 0;  // frames_[0, open) are in use, the innermost last
   openFrame(open++, region, std::move(firstOrientation));
-  // The outermost layer is handed out at the end, so its storage is new each time.
+  // Storage for the whole layer at once; new each time when fillLayer hands the layer out.
   frames_[0].layer.reserve(remaining.size());
   while (true) {
     std::optional<Region> inner = advance(frames_[open - 1], remaining, placed, checkStability);
@@ -119,7 +126,7 @@ Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& plac
       continue;
     }
     --open;
-    if (open == 0) return std::move(frames_[0].layer);
+    if (open == 0) return frames_[0].layer;
     frames_[open - 1].layer.merge(std::move(frames_[open].layer));
   }
 }

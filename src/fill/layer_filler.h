@@ -40,6 +40,12 @@ class LayerFiller {
   Layer fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed, const Region& region,
                   bool checkStability, std::optional<OrientedItem> firstOrientation = {});
 
+  // The same, but the layer stays with the filler, which reuses its storage: it is valid until the
+  // next call. For callers that need only the placed list and the layer's extents.
+  const Layer& fillLayerInPlace(ItemStack& remaining, std::vector<PlacedItem>& placed,
+                                const Region& region, bool checkStability,
+                                std::optional<OrientedItem> firstOrientation = {});
+
   // Whether no remaining item is too heavy for what the box can still carry.
   bool dropsNothing(const ItemStack& remaining, const std::vector<PlacedItem>& placed);
 

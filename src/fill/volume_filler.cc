@@ -219,18 +219,27 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
   ItemStack trialRemaining;  // the copy a trial layer works on, its storage kept between layers
   trialRemaining.reserve(items.size());
   double z0 = 0;  // the sum of the layers' depths, added up in layer order
+  // In lookahead mode the placed list is the whole result (the box is never turned back), so the
+  // layers stay with the filler, which reuses their storage.
+  const bool keepLayers = !lookaheadMode_ || width != box_->width();
+  Layer kept;  // the layer filled last, when layers are kept
   while (!remaining.empty()) {
     const std::optional<OrientedItem> override =
         placed.empty() ? firstOrientation : std::optional<OrientedItem>();
     const Region region{0, 0, z0, width, length, box_->depth() - z0, 0};
+    const auto fillOne = [&](ItemStack& stack, const Region& r) -> const Layer& {
+      if (!keepLayers) return filler.fillLayerInPlace(stack, placed, r, true, override);
+      kept = filler.fillLayer(stack, placed, r, true, override);
+      return kept;
+    };
 
     trialRemaining.assign(remaining.begin(), remaining.end());
     const std::size_t placedBefore = placed.size();
-    Layer trial = filler.fillLayer(trialRemaining, placed, region, true, override);
+    const Layer& trial = fillOne(trialRemaining, region);
     if (trial.isEmpty()) break;
     if (trial.depth() == trial.items().front().depth) {
       z0 += trial.depth();
-      layers.push_back(std::move(trial));
+      if (keepLayers) layers.push_back(std::move(kept));
       remaining.swap(trialRemaining);
       continue;
     }
@@ -240,11 +249,11 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
     filler.forgetPlacedWeight();
     Region fixed = region;
     fixed.layerDepth = trial.depth();
-    Layer layer = filler.fillLayer(remaining, placed, fixed, true, override);
+    const Layer& layer = fillOne(remaining, fixed);
     // Cannot place nothing after the trial placed something; guarded so the loop always ends.
     if (layer.isEmpty()) break;
     z0 += layer.depth();
-    layers.push_back(std::move(layer));
+    if (keepLayers) layers.push_back(std::move(kept));
   }
   if (!lookaheadMode_ && !layers.empty()) {
     layers = restack(std::move(layers));

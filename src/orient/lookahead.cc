@@ -66,11 +66,10 @@ ItemPool nextItemsPool(const LookaheadQuestion& question) {
 
 LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate,
                               const LookaheadKey* nextItemsPart) {
-  LookaheadKey key;
+  // Copied whole from the shared part, or built from zero: words past the n-th item stay 0.
+  LookaheadKey key = nextItemsPart ? *nextItemsPart : LookaheadKey{};
   auto& w = key.words;
-  if (nextItemsPart) {
-    key = *nextItemsPart;
-  } else {
+  if (!nextItemsPart) {
     const std::size_t n = itemsLookedAt(question);
     w[6] = static_cast<std::int64_t>(n);
     const ItemStack& next = question.nextItems;
@@ -106,7 +105,10 @@ std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedIt
   const LookaheadKey key = makeLookaheadKey(question, candidate, nextItemsPart);
   const std::uint64_t hash = shared ? LookaheadKeyHash::withCandidate(key, shared->nextItemsHash)
                                     : LookaheadKeyHash()(key);
-  LookaheadCache& cache = LookaheadCache::forThisThread();
+  // Finding the thread's cache costs a call into the TLS machinery of a shared library.
+  LookaheadCache& cache = shared ? (shared->cache ? *shared->cache
+                                                  : *(shared->cache = &LookaheadCache::forThisThread()))
+                                 : LookaheadCache::forThisThread();
   if (const std::int32_t* known = cache.find(key, hash)) return *known;
 
   const std::size_t n = itemsLookedAt(question);

@@ -31,6 +31,7 @@ struct LookaheadShared {
   std::optional<LookaheadKey> nextItemsPart;  // see makeLookaheadKey
   std::uint64_t nextItemsHash = 0;            // LookaheadKeyHash::ofNextItems of that part
   std::optional<ItemPool> nextItems;          // the items looked at, in a sorted pool
+  LookaheadCache* cache = nullptr;            // this thread's, once looked up
 };
 
 // How many of the next items (at most seven) the rest of the row beside the candidate and the
