@@ -36,6 +36,12 @@ void expectSpaces(const std::vector<FreeSpace>& got, const std::vector<Cuboid>& 
   }
 }
 
+std::vector<Cuboid> cuboidsOf(const std::vector<FreeSpace>& spaces) {
+  std::vector<Cuboid> cuboids;
+  for (const FreeSpace& s : spaces) cuboids.push_back({s.x, s.y, s.z, s.width, s.length, s.depth});
+  return cuboids;
+}
+
 TEST(FreeSpaceTest, KnowsItsVolumeAndArea) {
   const FreeSpace s(1, 2, 3, 0.5, 4, 3);
   EXPECT_EQ(s.area, 2.0);
@@ -217,17 +223,7 @@ TEST(FreeSpaceTest, BoxCutDepthFirstGivesTheSpacesOfCuttingItemByItem) {
     const std::vector<PlacedItem> items = randomItems(random, 1 + round % 40);
     const std::vector<FreeSpace> want =
         subtractItems({FreeSpace(0, 0, 0, 10, 8, 6)}, items);
-    const std::vector<FreeSpace> got = freeSpaces(10, 8, 6, items);
-    ASSERT_EQ(got.size(), want.size());
-    for (std::size_t i = 0; i < want.size(); ++i) {
-      SCOPED_TRACE(i);
-      EXPECT_EQ(got[i].x, want[i].x);
-      EXPECT_EQ(got[i].y, want[i].y);
-      EXPECT_EQ(got[i].z, want[i].z);
-      EXPECT_EQ(got[i].width, want[i].width);
-      EXPECT_EQ(got[i].length, want[i].length);
-      EXPECT_EQ(got[i].depth, want[i].depth);
-    }
+    expectSpaces(freeSpaces(10, 8, 6, items), cuboidsOf(want));
   }
 }
 
