@@ -106,9 +106,8 @@ std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedIt
   const std::uint64_t hash = shared ? LookaheadKeyHash::withCandidate(key, shared->nextItemsHash)
                                     : LookaheadKeyHash()(key);
   // Finding the thread's cache costs a call into the TLS machinery of a shared library.
-  LookaheadCache& cache = shared ? (shared->cache ? *shared->cache
-                                                  : *(shared->cache = &LookaheadCache::forThisThread()))
-                                 : LookaheadCache::forThisThread();
+  if (shared && !shared->cache) shared->cache = &LookaheadCache::forThisThread();
+  LookaheadCache& cache = shared ? *shared->cache : LookaheadCache::forThisThread();
   if (const std::int32_t* known = cache.find(key, hash)) return *known;
 
   const std::size_t n = itemsLookedAt(question);

@@ -280,7 +280,9 @@ TEST(OrientationChooserTest, ChoosesTheFirstCandidateOfAStableSortByTheRanking) 
     const double d = 2 * side();
     const ItemRef item = itemOf(side(), side(), side());
     ItemStack next;
-    for (int n = static_cast<int>(random() % 3); n > 0; --n) next.push_back(itemOf(side(), side(), side()));
+    for (int n = static_cast<int>(random() % 3); n > 0; --n) {
+      next.push_back(itemOf(side(), side(), side()));
+    }
     if (random() % 4 == 0) next.assign(2, item);  // copies follow: the grid step counts
     OrientationChooser chooser(boxOf(12, 12, 12));
     chooser.setLookaheadDisabled(true);
