@@ -118,9 +118,10 @@ class ItemRuns {
 // few units in the last place of the largest coordinate, once per item. Nothing when a value is
 // not finite, as then pieces need not shrink at all.
 std::optional<double> roundingSlack(double width, double length, double depth,
-                                    const std::vector<PlacedItem>& items) {
+                                    const std::vector<PlacedItem>& items,
+                                    std::size_t laterCuts = 0) {
   constexpr std::size_t kMostItems = 100000;  // keeps the slack's bound below
-  if (items.size() > kMostItems) return std::nullopt;
+  if (items.size() > kMostItems || laterCuts > kMostItems - items.size()) return std::nullopt;
   // Each value is looked at on its own: max passes over a NaN without a trace.
   bool finite = std::isfinite(width) && std::isfinite(length) && std::isfinite(depth);
   double largest = std::max({std::fabs(width), std::fabs(length), std::fabs(depth)});
@@ -213,6 +214,31 @@ bool someItemFitsNoSpace(const std::vector<ItemRef>& items, const std::vector<Fr
     return std::none_of(rooms.begin(), rooms.end(),
                         [&item](const Room& room) { return fitsSomehow(*item, room); });
   });
+}
+
+bool someItemMayFit(const FreeSpace& space, double slack, const std::vector<ItemRef>& items) {
+  const Room room(space.width + slack, space.length + slack, space.depth + slack);
+  return std::any_of(items.begin(), items.end(),
+                     [&room](const ItemRef& item) { return fitsSomehow(*item, room); });
+}
+
+std::optional<SpacesItemsMayFit> freeSpacesItemsMayFit(double width, double length, double depth,
+                                                       const std::vector<PlacedItem>& items,
+                                                       const std::vector<ItemRef>& candidates) {
+  // The candidates may still be placed and cut the pieces further; they go inside the box, so
+  // their far edges pass its own by rounding at most, which twice the slack covers.
+  const std::optional<double> slack =
+      roundingSlack(width, length, depth, items, candidates.size());
+  if (!slack) return std::nullopt;
+  SpacesItemsMayFit result{{}, 2 * *slack};
+  walkFreeSpaces(
+      width, length, depth, items,
+      [&](const FreeSpace& s) { return someItemMayFit(s, result.slack, candidates); },
+      [&result](const FreeSpace& s) {
+        result.spaces.push_back(s);
+        return true;
+      });
+  return result;
 }
 
 bool someItemFitsNoFreeSpace(double width, double length, double depth,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "model/item.h"
@@ -36,5 +37,20 @@ bool someItemFitsNoSpace(const std::vector<ItemRef>& items, const std::vector<Fr
 bool someItemFitsNoFreeSpace(double width, double length, double depth,
                              const std::vector<PlacedItem>& items,
                              const std::vector<ItemRef>& candidates);
+
+// Whether one of the items fits the space grown by `slack` on every side.
+bool someItemMayFit(const FreeSpace& space, double slack, const std::vector<ItemRef>& items);
+
+// The spaces `freeSpaces` lists that one of `candidates` may fit, in the order it lists them,
+// and the slack that keeps this true when they are cut further: a space that none of them fits
+// with the slack has no piece, now or after further cuts by them, that one of them fits. Nothing
+// when a value is not finite.
+struct SpacesItemsMayFit {
+  std::vector<FreeSpace> spaces;
+  double slack;
+};
+std::optional<SpacesItemsMayFit> freeSpacesItemsMayFit(double width, double length, double depth,
+                                                       const std::vector<PlacedItem>& items,
+                                                       const std::vector<ItemRef>& candidates);
 
 }  // namespace varbex

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <optional>
 
 #include "fill/free_space.h"
 #include "fill/room.h"
@@ -38,9 +40,123 @@ std::vector<PlacedItem> itemsOf(const std::vector<Layer>& layers) {
   return items;
 }
 
-bool takesNoneOf(const Region& region, const SortedTriple& smallest) {
-  return takesNoneOf(Room(region.xEnd - region.x0, region.yEnd - region.y0, region.freeDepth),
-                     smallest);
+Room roomOf(const Region& region) {
+  return Room(region.xEnd - region.x0, region.yEnd - region.y0, region.freeDepth);
+}
+
+Region regionOf(const FreeSpace& s) {
+  return Region{s.x, s.y, s.z, s.x + s.width, s.y + s.length, s.depth, s.depth};
+}
+
+bool someItemFits(const FreeSpace& space, const ItemStack& items) {
+  const Room room = roomOf(regionOf(space));
+  return std::any_of(items.begin(), items.end(),
+                     [&room](const ItemRef& item) { return fitsSomehow(*item, room); });
+}
+
+// Offers the spaces, in order, until one takes an item; the layer it became, or an empty one.
+// With `from`, the spaces ordered before it are left out: they were offered already.
+Layer fillFirstTaker(const std::vector<FreeSpace>& spaces, ItemStack& remaining,
+                     std::vector<PlacedItem>& placed, LayerFiller& filler,
+                     const FreeSpace* from = nullptr) {
+  // A space that no item fits, when no item would be dropped for weight either, would leave the
+  // stack as it was: it is passed over without running its rows. Both facts hold for the whole
+  // pass over the spaces, as long as no item is dropped (the stack only shrinks then).
+  const SortedTriple smallest = smallestSides(remaining);
+  bool mayPassOver = filler.dropsNothing(remaining, placed);
+  Layer filled;
+  for (const FreeSpace& s : spaces) {
+    if (from && lowerFirst(s, *from)) continue;
+    const Region region = regionOf(s);
+    if (mayPassOver && takesNoneOf(roomOf(region), smallest)) continue;
+    const std::size_t before = remaining.size();
+    // Without the stability filter: what it kept out of the main layers may still fit here.
+    filled = filler.fillLayer(remaining, placed, region, false);
+    if (!filled.isEmpty()) break;
+    if (remaining.size() != before) mayPassOver = filler.dropsNothing(remaining, placed);
+  }
+  return filled;
+}
+
+// Where the pass over every space takes over: within the round under way, at the first space not
+// ordered before `from` (the spaces before it were offered already), or at the start of a round.
+struct Handover {
+  std::optional<FreeSpace> from;
+};
+
+// One round over the spaces some item may fit, sorted, until one takes an item. Nothing when a
+// space that ties with another in the order would be offered while an item fits both: which goes
+// first then depends on where the unstable sort put them, and so on every space of the box.
+std::optional<Handover> fillFirstTakerItemsMayFit(const std::vector<FreeSpace>& sorted,
+                                                  ItemStack& remaining,
+                                                  std::vector<PlacedItem>& placed,
+                                                  LayerFiller& filler, Layer& filled) {
+  const SortedTriple smallest = smallestSides(remaining);
+  for (std::size_t first = 0; first < sorted.size();) {
+    std::size_t end = first + 1;
+    while (end < sorted.size() && !lowerFirst(sorted[first], sorted[end])) ++end;
+    if (end - first >= 2 &&
+        std::count_if(sorted.begin() + static_cast<std::ptrdiff_t>(first),
+                      sorted.begin() + static_cast<std::ptrdiff_t>(end),
+                      [&remaining](const FreeSpace& s) { return someItemFits(s, remaining); }) >=
+            2) {
+      return Handover{sorted[first]};
+    }
+    for (; first < end; ++first) {
+      const Region region = regionOf(sorted[first]);
+      if (takesNoneOf(roomOf(region), smallest)) continue;
+      filled = filler.fillLayer(remaining, placed, region, false);
+      if (!filled.isEmpty()) return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+// The rounds over the spaces some remaining item may fit, which are mostly a few dozen of
+// hundreds. The others can be left out while they are only passed over: when no item would be
+// dropped for weight, and no two spaces that an item fits tie in the order. The handover, when the
+// pass over every space has to take over; nothing when the gaps are filled.
+std::optional<Handover> fillGapsItemsMayFit(SpacesItemsMayFit fitting, std::vector<Layer>& layers,
+                                            ItemStack& remaining,
+                                            std::vector<PlacedItem>& placed, LayerFiller& filler,
+                                            bool untilAnItemIsLost) {
+  std::vector<FreeSpace>& spaces = fitting.spaces;
+  while (!remaining.empty()) {
+    if (untilAnItemIsLost && someItemFitsNoSpace(remaining, spaces)) return std::nullopt;
+    // Spaces that no item fits still run their rows then, and drop items for weight.
+    if (!filler.dropsNothing(remaining, placed)) return Handover{};
+    if (spaces.empty()) return std::nullopt;
+    sortSpaces(spaces);
+    Layer filled;
+    if (std::optional<Handover> handover =
+            fillFirstTakerItemsMayFit(spaces, remaining, placed, filler, filled)) {
+      return handover;
+    }
+    if (filled.isEmpty()) return std::nullopt;
+    spaces = subtractItems(std::move(spaces), filled.items());
+    spaces.erase(std::remove_if(spaces.begin(), spaces.end(),
+                                [&](const FreeSpace& s) {
+                                  return !someItemMayFit(s, fitting.slack, remaining);
+                                }),
+                 spaces.end());
+    layers.push_back(std::move(filled));
+  }
+  return std::nullopt;
+}
+
+// The spaces as the passes of the gap layers from `firstGap` on left them, from every space.
+std::vector<FreeSpace> spacesAfterGaps(const std::vector<Layer>& layers, std::size_t firstGap,
+                                       double width, double length, double depth) {
+  std::vector<PlacedItem> before;
+  for (std::size_t i = 0; i < firstGap; ++i) {
+    before.insert(before.end(), layers[i].items().begin(), layers[i].items().end());
+  }
+  std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, before);
+  for (std::size_t i = firstGap; i < layers.size(); ++i) {
+    sortSpaces(spaces);
+    spaces = subtractItems(std::move(spaces), layers[i].items());
+  }
+  return spaces;
 }
 
 }  // namespace
@@ -54,26 +170,22 @@ std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, Lay
   if (untilAnItemIsLost && someItemFitsNoFreeSpace(width, length, depth, placed, remaining)) {
     return layers;
   }
-  std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, placed);
+  const std::size_t firstGap = layers.size();
+  std::optional<Handover> handover = Handover{};
+  if (std::optional<SpacesItemsMayFit> fitting =
+          freeSpacesItemsMayFit(width, length, depth, placed, remaining)) {
+    handover = fillGapsItemsMayFit(std::move(*fitting), layers, remaining, placed, filler,
+                                   untilAnItemIsLost);
+    if (!handover) return layers;
+  }
+  std::vector<FreeSpace> spaces = spacesAfterGaps(layers, firstGap, width, length, depth);
   while (!remaining.empty() && !spaces.empty()) {
     // Spaces only shrink as items go in, so an item that fits none of them now never will.
     if (untilAnItemIsLost && someItemFitsNoSpace(remaining, spaces)) break;
     sortSpaces(spaces);
-    // A space that no item fits, when no item would be dropped for weight either, would leave the
-    // stack as it was: it is passed over without running its rows. Both facts hold for the whole
-    // pass over the spaces, as long as no item is dropped (the stack only shrinks then).
-    const SortedTriple smallest = smallestSides(remaining);
-    bool mayPassOver = filler.dropsNothing(remaining, placed);
-    Layer filled;
-    for (const FreeSpace& s : spaces) {
-      const Region region{s.x, s.y, s.z, s.x + s.width, s.y + s.length, s.depth, s.depth};
-      if (mayPassOver && takesNoneOf(region, smallest)) continue;
-      const std::size_t before = remaining.size();
-      // Without the stability filter: what it kept out of the main layers may still fit here.
-      filled = filler.fillLayer(remaining, placed, region, false);
-      if (!filled.isEmpty()) break;
-      if (remaining.size() != before) mayPassOver = filler.dropsNothing(remaining, placed);
-    }
+    const FreeSpace* from = handover->from ? &*handover->from : nullptr;
+    Layer filled = fillFirstTaker(spaces, remaining, placed, filler, from);
+    handover->from.reset();
     if (filled.isEmpty()) break;
     spaces = subtractItems(std::move(spaces), filled.items());
     layers.push_back(std::move(filled));

@@ -1,12 +1,15 @@
 #include "fill/gap_filler.h"
 
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "layer_expectations.h"
 
+#include "fill/free_space.h"
 #include "fill/layer_filler.h"
 #include "model/box.h"
 #include "model/item.h"
@@ -152,6 +155,105 @@ TEST(GapFillerTest, PlacesWithoutTheStabilityCheck) {
   ASSERT_EQ(layers.size(), 3u);
   expectLayer(layers[2], {{post, 0, 0, 0}});
   EXPECT_EQ(layers[2].items()[0].orientation, "WLD");
+}
+
+
+// The pass written plainly: every space listed, sorted with std::sort (whose order among tied
+// spaces is the one fillGaps must reproduce) and offered in turn.
+std::vector<Layer> plainFillGaps(std::vector<Layer> layers, ItemStack& remaining,
+                                 LayerFiller& filler, double width, double length, double depth,
+                                 bool untilAnItemIsLost) {
+  std::vector<PlacedItem> placed;
+  for (const Layer& layer : layers) {
+    placed.insert(placed.end(), layer.items().begin(), layer.items().end());
+  }
+  std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, placed);
+  while (!remaining.empty() && !spaces.empty()) {
+    if (untilAnItemIsLost && someItemFitsNoSpace(remaining, spaces)) break;
+    std::sort(spaces.begin(), spaces.end(), [](const FreeSpace& a, const FreeSpace& b) {
+      if (a.z != b.z) return a.z < b.z;
+      if (a.volume != b.volume) return a.volume > b.volume;
+      return a.area > b.area;
+    });
+    Layer filled;
+    for (const FreeSpace& s : spaces) {
+      const Region region{s.x, s.y, s.z, s.x + s.width, s.y + s.length, s.depth, s.depth};
+      filled = filler.fillLayer(remaining, placed, region, false);
+      if (!filled.isEmpty()) break;
+    }
+    if (filled.isEmpty()) break;
+    spaces = subtractItems(std::move(spaces), filled.items());
+    layers.push_back(std::move(filled));
+  }
+  return layers;
+}
+
+// Main layers of random items, as a trial packing builds them, and the items they left. Sides
+// are whole or half units, so that many spaces tie in the order. Weighed, the box carries little
+// more than the main layers: heavier items left are dropped while the gaps are filled.
+struct GapCase {
+  BoxRef box;
+  std::vector<Layer> layers;
+  ItemStack remaining;
+};
+
+GapCase randomGapCase(std::mt19937& random, bool weighed) {
+  std::uniform_int_distribution<int> halves(1, 10);
+  std::uniform_int_distribution<int> policies(0, 2);
+  std::uniform_int_distribution<int> counts(10, 60);
+  std::vector<ItemRef> items;
+  for (int i = counts(random); i > 0; --i) {
+    items.push_back(std::make_shared<ConcreteItem>(
+        "I", "I", halves(random) * 0.5, halves(random) * 0.5, halves(random) * 0.5,
+        weighed ? halves(random) * 0.5 : 1.0, static_cast<RotationPolicy>(policies(random))));
+  }
+  std::stable_sort(items.begin(), items.end(),
+                   [](const ItemRef& a, const ItemRef& b) { return a->volume() > b->volume(); });
+  GapCase c{std::make_shared<ConcreteBox>("B", 10, 8, 6, -1.0, 0.0, true), {}, takenInOrder(items)};
+  LayerFiller filler(c.box, true, nullptr);
+  std::vector<PlacedItem> placed;
+  double z0 = 0;
+  const int mainLayers = 1 + static_cast<int>(random() % 2);
+  for (int layer = 0; layer < mainLayers && !c.remaining.empty(); ++layer) {
+    Layer filled =
+        filler.fillLayer(c.remaining, placed, Region{0, 0, z0, 10, 8, 6 - z0, 0}, true);
+    if (filled.isEmpty()) break;
+    z0 += filled.depth();
+    c.layers.push_back(std::move(filled));
+  }
+  if (weighed) {
+    double weight = 0;
+    for (const PlacedItem& p : placed) weight += p.item->weight();
+    c.box = std::make_shared<ConcreteBox>("B", 10, 8, 6, weight + halves(random) * 0.5, 0.0, true);
+  }
+  return c;
+}
+
+// fillGaps leaves out the spaces no item fits and sorts only the others; whatever it takes
+// the same spaces, in the same order, with the same items, as offering every space does.
+TEST(GapFillerTest, FillsAsThePlainPassOverEverySpace) {
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 600; ++round) {
+    SCOPED_TRACE(round);
+    const bool weighed = round % 3 == 2;
+    const bool untilAnItemIsLost = round % 2 == 1;
+    const GapCase c = randomGapCase(random, weighed);
+    ItemStack plainRemaining = c.remaining;
+    ItemStack remaining = c.remaining;
+    LayerFiller plainFiller(c.box, true, nullptr);
+    LayerFiller filler(c.box, true, nullptr);
+    const std::vector<Layer> want =
+        plainFillGaps(c.layers, plainRemaining, plainFiller, 10, 8, 6, untilAnItemIsLost);
+    const std::vector<Layer> got =
+        fillGaps(c.layers, remaining, filler, 10, 8, 6, untilAnItemIsLost);
+    EXPECT_EQ(remaining, plainRemaining);
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      std::vector<Spot> spots;
+      for (const PlacedItem& p : want[i].items()) spots.push_back(Spot{p.item, p.x, p.y, p.z});
+      expectLayer(got[i], spots);
+    }
+  }
 }
 
 }  // namespace
