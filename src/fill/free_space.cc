@@ -216,10 +216,9 @@ bool someItemFitsNoSpace(const std::vector<ItemRef>& items, const std::vector<Fr
   });
 }
 
-bool someItemMayFit(const FreeSpace& space, double slack, const std::vector<ItemRef>& items) {
-  const Room room(space.width + slack, space.length + slack, space.depth + slack);
-  return std::any_of(items.begin(), items.end(),
-                     [&room](const ItemRef& item) { return fitsSomehow(*item, room); });
+bool mayTakeSome(const FreeSpace& space, double slack, const SortedTriple& smallest) {
+  return !takesNoneOf(Room(space.width + slack, space.length + slack, space.depth + slack),
+                      smallest);
 }
 
 std::optional<SpacesItemsMayFit> freeSpacesItemsMayFit(double width, double length, double depth,
@@ -233,7 +232,9 @@ std::optional<SpacesItemsMayFit> freeSpacesItemsMayFit(double width, double leng
   SpacesItemsMayFit result{{}, 2 * *slack};
   walkFreeSpaces(
       width, length, depth, items,
-      [&](const FreeSpace& s) { return someItemMayFit(s, result.slack, candidates); },
+      [&result, smallest = smallestSides(candidates)](const FreeSpace& s) {
+        return mayTakeSome(s, result.slack, smallest);
+      },
       [&result](const FreeSpace& s) {
         result.spaces.push_back(s);
         return true;

@@ -5,6 +5,7 @@
 
 #include "model/item.h"
 #include "model/placed_item.h"
+#include "model/sorted_triple.h"
 
 namespace varbex {
 
@@ -38,13 +39,14 @@ bool someItemFitsNoFreeSpace(double width, double length, double depth,
                              const std::vector<PlacedItem>& items,
                              const std::vector<ItemRef>& candidates);
 
-// Whether one of the items fits the space grown by `slack` on every side.
-bool someItemMayFit(const FreeSpace& space, double slack, const std::vector<ItemRef>& items);
+// Whether the space, grown by `slack` on every side, is no shorter than `smallest`, the smallest
+// sides of some items (smallestSides): when it is shorter, none of them fits it.
+bool mayTakeSome(const FreeSpace& space, double slack, const SortedTriple& smallest);
 
-// The spaces `freeSpaces` lists that one of `candidates` may fit, in the order it lists them,
-// and the slack that keeps this true when they are cut further: a space that none of them fits
-// with the slack has no piece, now or after further cuts by them, that one of them fits. Nothing
-// when a value is not finite.
+// The spaces `freeSpaces` lists that are no shorter than the smallest sides of `candidates`, in
+// the order it lists them, and the slack that keeps this telling when they are cut further: a
+// space shorter than those sides even with the slack has no piece, now or after further cuts by
+// the candidates, that one of them fits. Nothing when a value is not finite.
 struct SpacesItemsMayFit {
   std::vector<FreeSpace> spaces;
   double slack;

@@ -134,9 +134,10 @@ std::optional<Handover> fillGapsItemsMayFit(SpacesItemsMayFit fitting, std::vect
     }
     if (filled.isEmpty()) return std::nullopt;
     spaces = subtractItems(std::move(spaces), filled.items());
+    const SortedTriple smallest = smallestSides(remaining);
     spaces.erase(std::remove_if(spaces.begin(), spaces.end(),
                                 [&](const FreeSpace& s) {
-                                  return !someItemMayFit(s, fitting.slack, remaining);
+                                  return !mayTakeSome(s, fitting.slack, smallest);
                                 }),
                  spaces.end());
     layers.push_back(std::move(filled));
