@@ -84,9 +84,9 @@ struct Handover {
   std::optional<FreeSpace> from;
 };
 
-// One round over the spaces some item may fit, sorted, until one takes an item. Nothing when a
-// space that ties with another in the order would be offered while an item fits both: which goes
-// first then depends on where the unstable sort put them, and so on every space of the box.
+// One round over the sorted spaces until one takes an item. The handover when a space that ties
+// with another in the order would be offered while an item fits both: which goes first then
+// depends on where the unstable sort put them, and so on every space of the box.
 std::optional<Handover> fillFirstTakerItemsMayFit(const std::vector<FreeSpace>& sorted,
                                                   ItemStack& remaining,
                                                   std::vector<PlacedItem>& placed,
@@ -112,10 +112,10 @@ std::optional<Handover> fillFirstTakerItemsMayFit(const std::vector<FreeSpace>& 
   return std::nullopt;
 }
 
-// The rounds over the spaces some remaining item may fit, which are mostly a few dozen of
-// hundreds. The others can be left out while they are only passed over: when no item would be
-// dropped for weight, and no two spaces that an item fits tie in the order. The handover, when the
-// pass over every space has to take over; nothing when the gaps are filled.
+// The rounds over the spaces no shorter than the remaining items' smallest sides, which are
+// mostly a few dozen of hundreds. The others can be left out while they are only passed over: when
+// no item would be dropped for weight, and no two spaces that an item fits tie in the order. The
+// handover, when the pass over every space has to take over; nothing when the gaps are filled.
 std::optional<Handover> fillGapsItemsMayFit(SpacesItemsMayFit fitting, std::vector<Layer>& layers,
                                             ItemStack& remaining,
                                             std::vector<PlacedItem>& placed, LayerFiller& filler,
