@@ -37,6 +37,17 @@ std::vector<Layer> layersOf(const std::vector<PlacedItem>& items) {
   return layers;
 }
 
+// The same items in the same places, layer by layer.
+void expectSameLayers(const std::vector<Layer>& got, const std::vector<Layer>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    SCOPED_TRACE(i);
+    std::vector<Spot> spots;
+    for (const PlacedItem& p : want[i].items()) spots.push_back(Spot{p.item, p.x, p.y, p.z});
+    expectLayer(got[i], spots);
+  }
+}
+
 const BoxRef kBox = std::make_shared<ConcreteBox>("B", 10, 10, 10, -1.0, 0.0, true);
 
 TEST(GapFillerTest, NothingToPlaceLeavesTheLayersAsTheyWere) {
@@ -83,12 +94,7 @@ TEST(GapFillerTest, UntilAnItemIsLostStopsOnlyWhenAnItemFitsNowhere) {
   const std::vector<Layer> got =
       fillGaps(layersOf(floor), wholeOrNothing, wholeFiller, 10, 10, 10, true);
   EXPECT_EQ(wholeOrNothing, normal);
-  ASSERT_EQ(got.size(), expected.size());
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    std::vector<Spot> spots;
-    for (const PlacedItem& p : expected[i].items()) spots.push_back(Spot{p.item, p.x, p.y, p.z});
-    expectLayer(got[i], spots);
-  }
+  expectSameLayers(got, expected);
 }
 
 TEST(GapFillerTest, LowestSpaceIsFilledFirstUpToItsTop) {
@@ -247,12 +253,7 @@ TEST(GapFillerTest, FillsAsThePlainPassOverEverySpace) {
     const std::vector<Layer> got =
         fillGaps(c.layers, remaining, filler, 10, 8, 6, untilAnItemIsLost);
     EXPECT_EQ(remaining, plainRemaining);
-    ASSERT_EQ(got.size(), want.size());
-    for (std::size_t i = 0; i < got.size(); ++i) {
-      std::vector<Spot> spots;
-      for (const PlacedItem& p : want[i].items()) spots.push_back(Spot{p.item, p.x, p.y, p.z});
-      expectLayer(got[i], spots);
-    }
+    expectSameLayers(got, want);
   }
 }
 
