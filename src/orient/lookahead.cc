@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <memory>
+#include <optional>
 
 #include "model/box.h"
 #include "model/item_pool.h"
@@ -62,6 +63,18 @@ ItemPool nextItemsPool(const LookaheadQuestion& question) {
   return pool;
 }
 
+// The words of the key that are the candidate's own (with the free space's), 0 to 5.
+void setCandidateWords(LookaheadKey& key, const LookaheadQuestion& question,
+                       const OrientedItem& candidate) {
+  auto& w = key.words;
+  w[0] = micro(question.freeWidth);
+  w[1] = micro(question.freeLength);
+  w[2] = micro(candidate.width);
+  w[3] = micro(candidate.length);
+  w[4] = micro(rowSpanWith(question, candidate));
+  w[5] = micro(question.freeDepth);
+}
+
 }  // namespace
 
 LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate,
@@ -83,26 +96,25 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
       w[at + 4] = static_cast<std::int64_t>(static_cast<std::int32_t>(item.rotationPolicy()));
     }
   }
-  w[0] = micro(question.freeWidth);
-  w[1] = micro(question.freeLength);
-  w[2] = micro(candidate.width);
-  w[3] = micro(candidate.length);
-  w[4] = micro(rowSpanWith(question, candidate));
-  w[5] = micro(question.freeDepth);
+  setCandidateWords(key, question, candidate);
   return key;
 }
 
 std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedItem& candidate,
                              const TrialPacker& packer, LookaheadShared* shared) {
-  const LookaheadKey* nextItemsPart = nullptr;
+  std::optional<LookaheadKey> ownKey;
   if (shared) {
-    if (!shared->nextItemsPart) {
-      shared->nextItemsPart = makeLookaheadKey(question, candidate);
-      shared->nextItemsHash = LookaheadKeyHash::ofNextItems(*shared->nextItemsPart);
+    // The candidates of one question differ only in their own words: one key serves them all.
+    if (!shared->key) {
+      shared->key = makeLookaheadKey(question, candidate);
+      shared->nextItemsHash = LookaheadKeyHash::ofNextItems(*shared->key);
+    } else {
+      setCandidateWords(*shared->key, question, candidate);
     }
-    nextItemsPart = &*shared->nextItemsPart;
+  } else {
+    ownKey = makeLookaheadKey(question, candidate);
   }
-  const LookaheadKey key = makeLookaheadKey(question, candidate, nextItemsPart);
+  const LookaheadKey& key = shared ? *shared->key : *ownKey;
   const std::uint64_t hash = shared ? LookaheadKeyHash::withCandidate(key, shared->nextItemsHash)
                                     : LookaheadKeyHash()(key);
   // Finding the thread's cache costs a call into the TLS machinery of a shared library.
