@@ -32,10 +32,11 @@ void sortSpaces(std::vector<FreeSpace>& spaces) {
   }
 }
 
-std::vector<PlacedItem> itemsOf(const std::vector<Layer>& layers) {
+// The items of the first `count` layers, layer by layer.
+std::vector<PlacedItem> itemsOf(const std::vector<Layer>& layers, std::size_t count) {
   std::vector<PlacedItem> items;
-  for (const Layer& layer : layers) {
-    items.insert(items.end(), layer.items().begin(), layer.items().end());
+  for (std::size_t i = 0; i < count; ++i) {
+    items.insert(items.end(), layers[i].items().begin(), layers[i].items().end());
   }
   return items;
 }
@@ -148,11 +149,7 @@ std::optional<Handover> fillGapsItemsMayFit(SpacesItemsMayFit fitting, std::vect
 // The spaces as the passes of the gap layers from `firstGap` on left them, from every space.
 std::vector<FreeSpace> spacesAfterGaps(const std::vector<Layer>& layers, std::size_t firstGap,
                                        double width, double length, double depth) {
-  std::vector<PlacedItem> before;
-  for (std::size_t i = 0; i < firstGap; ++i) {
-    before.insert(before.end(), layers[i].items().begin(), layers[i].items().end());
-  }
-  std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, before);
+  std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, itemsOf(layers, firstGap));
   for (std::size_t i = firstGap; i < layers.size(); ++i) {
     sortSpaces(spaces);
     spaces = subtractItems(std::move(spaces), layers[i].items());
@@ -166,7 +163,7 @@ std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, Lay
                             double width, double length, double depth, bool untilAnItemIsLost) {
   // Nothing left to place: the spaces would be worked out for nothing.
   if (remaining.empty()) return layers;
-  std::vector<PlacedItem> placed = itemsOf(layers);
+  std::vector<PlacedItem> placed = itemsOf(layers, layers.size());
   // A whole-box re-pack is lost once an item is; mostly that is clear before the spaces are listed.
   if (untilAnItemIsLost && someItemFitsNoFreeSpace(width, length, depth, placed, remaining)) {
     return layers;
