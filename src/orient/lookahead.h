@@ -28,8 +28,10 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
 
 // What every candidate of one question has in common, worked out for the first that needs it.
 struct LookaheadShared {
-  std::optional<LookaheadKey> key;    // of the candidate asked last; its next-items part holds
-  std::uint64_t nextItemsHash = 0;    // LookaheadKeyHash::ofNextItems of the key
+  // The key of the candidate asked last: its next-items words hold for every candidate, which
+  // write only their own words into it.
+  std::optional<LookaheadKey> key;
+  std::uint64_t nextItemsHash = 0;  // LookaheadKeyHash::ofNextItems of the key
   std::optional<ItemPool> nextItems;          // the items looked at, in a sorted pool
   LookaheadCache* cache = nullptr;            // this thread's, once looked up
 };
