@@ -47,7 +47,7 @@ bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining,
   if (capacity < 0) return true;
   const double left = capacity - placedWeight();
   return std::none_of(remaining.begin(), remaining.end(),
-                      [left](const ItemRef& item) { return item->weight() > left; });
+                      [left](const ItemRef& item) { return weightOf(*item) > left; });
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ double LayerFiller::PlacedWeight::of(const std::vector<PlacedItem>& placed) {
     count_ = 0;
     sum_ = 0;
   }
-  for (; count_ < placed.size(); ++count_) sum_ += placed[count_].item->weight();
+  for (; count_ < placed.size(); ++count_) sum_ += weightOf(*placed[count_].item);
   last_ = count_ > 0 ? placed[count_ - 1].item.get() : nullptr;
   return sum_;
 }
@@ -70,7 +70,7 @@ bool LayerFiller::dropsNothing(const ItemStack& remaining,
   if (capacity_ < 0) return true;
   const double left = capacity_ - placedWeight_.of(placed);
   return std::none_of(remaining.begin(), remaining.end(),
-                      [left](const ItemRef& item) { return item->weight() > left; });
+                      [left](const ItemRef& item) { return weightOf(*item) > left; });
 }
 
 // Every trial fill makes a filler, and the lists in its frames would otherwise be allocated afresh.
@@ -205,7 +205,7 @@ bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<Plac
     remaining.pop_back();
 
     // Strictly greater: an item that uses up exactly what is left still goes in.
-    if (capacity_ >= 0 && item->weight() > left) {
+    if (capacity_ >= 0 && weightOf(*item) > left) {
       if (remaining.empty() && !f.skipped.empty()) restoreSkipped(remaining, f.skipped);
       return false;
     }
@@ -247,10 +247,10 @@ void LayerFiller::setAside(Frame& f, ItemRef item, ItemStack& remaining) {
     // Copies of an item that did not fit are not offered again in this row; the last item of
     // the stack always stays so that the row goes on.
     const Item* const same = item.get();
-    const SortedTriple shape = item->shape();
+    const SortedTriple shape = shapeOf(*item);
     f.skipped.push_back(std::move(item));
     while (remaining.size() >= 2 &&
-           (remaining.back().get() == same || remaining.back()->shape() == shape)) {
+           (remaining.back().get() == same || shapeOf(*remaining.back()) == shape)) {
       f.skipped.push_back(std::move(remaining.back()));
       remaining.pop_back();
     }

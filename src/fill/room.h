@@ -19,9 +19,9 @@ struct Room {
       : width(width), length(length), depth(depth), sorted(width, length, depth) {}
 };
 
-// Whether some orientation the item's policy allows fits the room. With every turn allowed that
-// is the case exactly when the sorted extents fit the sorted room, side by side.
-inline bool fitsSomehow(const Item& item, const Room& room) {
+// fitsSomehow for an item of any class, read through ItemType's own functions.
+template <typename ItemType>
+bool fitsSomehowAs(const ItemType& item, const Room& room) {
   switch (item.rotationPolicy()) {
     case RotationPolicy::Never:
       return room.width >= item.width() && room.length >= item.length() &&
@@ -38,6 +38,12 @@ inline bool fitsSomehow(const Item& item, const Room& room) {
          room.sorted.high >= shape.high;
 }
 
+// Whether some orientation the item's policy allows fits the room. With every turn allowed that
+// is the case exactly when the sorted extents fit the sorted room, side by side.
+inline bool fitsSomehow(const Item& item, const Room& room) {
+  return readItem(item, [&room](const auto& i) { return fitsSomehowAs(i, room); });
+}
+
 // The smallest short, middle and long sides among the items. Whatever its policy, an item that
 // fits a room has sorted sides no longer than the room's sorted sides, so a room short of one of
 // these takes none of the items. Nothing is known (-inf) when a side is not a number.
@@ -45,7 +51,7 @@ inline SortedTriple smallestSides(const std::vector<ItemRef>& items) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   SortedTriple smallest(kInf, kInf, kInf);
   for (const ItemRef& item : items) {
-    const SortedTriple shape = item->shape();
+    const SortedTriple shape = shapeOf(*item);
     if (std::isnan(shape.low) || std::isnan(shape.middle) || std::isnan(shape.high)) {
       return SortedTriple(-kInf, -kInf, -kInf);
     }

@@ -44,14 +44,21 @@ std::optional<TrialFillKey> trialFillKeyOf(const Box& volume, const std::vector<
   }
   w[3] = items.size();
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const Item& item = *items[i];
-    const double values[4] = {item.width(), item.length(), item.depth(), item.weight()};
+    double values[4];
+    RotationPolicy policy;
+    readItem(*items[i], [&values, &policy](const auto& item) {
+      values[0] = item.width();
+      values[1] = item.length();
+      values[2] = item.depth();
+      values[3] = item.weight();
+      policy = item.rotationPolicy();
+    });
     const std::size_t at = 4 + 5 * i;
     for (std::size_t k = 0; k < 4; ++k) {
       if (std::isnan(values[k])) return std::nullopt;
       w[at + k] = bitsOf(values[k]);
     }
-    w[at + 4] = static_cast<std::uint64_t>(item.rotationPolicy());
+    w[at + 4] = static_cast<std::uint64_t>(policy);
   }
   return key;
 }

@@ -58,7 +58,7 @@ bool OrientedItem::isStable(double width, double length, double depth) {
 
 bool OrientedItem::hasSameShape(const Item& other) const {
   if (item.get() == &other) return true;
-  return SortedTriple(width, length, depth) == other.shape();
+  return SortedTriple(width, length, depth) == shapeOf(other);
 }
 
 }  // namespace varbex

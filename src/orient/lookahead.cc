@@ -87,13 +87,14 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
     w[6] = static_cast<std::int64_t>(n);
     const ItemStack& next = question.nextItems;
     for (std::size_t i = 0; i < n; ++i) {
-      const Item& item = *next[next.size() - 1 - i];
       const std::size_t at = 7 + 5 * i;
-      w[at] = micro(item.width());
-      w[at + 1] = micro(item.length());
-      w[at + 2] = micro(item.depth());
-      w[at + 3] = micro(item.weight());
-      w[at + 4] = static_cast<std::int64_t>(static_cast<std::int32_t>(item.rotationPolicy()));
+      readItem(*next[next.size() - 1 - i], [&w, at](const auto& item) {
+        w[at] = micro(item.width());
+        w[at + 1] = micro(item.length());
+        w[at + 2] = micro(item.depth());
+        w[at + 3] = micro(item.weight());
+        w[at + 4] = static_cast<std::int64_t>(static_cast<std::int32_t>(item.rotationPolicy()));
+      });
     }
   }
   setCandidateWords(key, question, candidate);

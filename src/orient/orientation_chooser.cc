@@ -56,14 +56,16 @@ OrientedItem& firstRanked(std::vector<OrientedItem>& candidates, OrientationRank
 // test(k, extents) holds, or -1.
 template <typename Test>
 int firstAllowedOrientation(const Item& item, Test test) {
-  const int count = OrientedItem::allowedCount(item.rotationPolicy());
-  const double w = item.width();
-  const double l = item.length();
-  const double d = item.depth();
-  for (int k = 0; k < count; ++k) {
-    if (test(k, OrientedItem::extentsOf(k, w, l, d))) return k;
-  }
-  return -1;
+  return readItem(item, [&test](const auto& i) {
+    const int count = OrientedItem::allowedCount(i.rotationPolicy());
+    const double w = i.width();
+    const double l = i.length();
+    const double d = i.depth();
+    for (int k = 0; k < count; ++k) {
+      if (test(k, OrientedItem::extentsOf(k, w, l, d))) return k;
+    }
+    return -1;
+  });
 }
 
 // The first of the item's allowed orientations with exactly the extents of `previous`, or -1.

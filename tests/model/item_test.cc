@@ -3,6 +3,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -105,6 +106,42 @@ TEST(ItemTest, ComparesShapesOfTwoItemsRegardlessOfOrientation) {
   // The very same object always matches itself, even with a NaN side.
   const ConcreteItem odd = itemOf(std::nan(""), 1, 1);
   EXPECT_TRUE(haveSameShape(odd, odd));
+}
+
+// An item of a class of its own, as a caller's extension might make: it is read through its
+// virtual functions, whose answers here differ from any stored value.
+class ComputedItem final : public Item {
+ public:
+  const std::string& itemCode() const override { return code_; }
+  const std::string& itemReference() const override { return code_; }
+  double width() const override { return 5; }
+  double length() const override { return 1; }
+  double depth() const override { return 3; }
+  double weight() const override { return 9; }
+  RotationPolicy rotationPolicy() const override { return RotationPolicy::Never; }
+
+ private:
+  std::string code_ = "C";
+};
+
+TEST(ItemTest, ReadsEveryKindOfItemAsItsVirtualFunctionsAnswer) {
+  const ConcreteItem plain = itemOf(2, 3, 4, 7, RotationPolicy::KeepFlat);
+  const ConcreteLinkedItem linked(itemOf(6, 2, 8, 1.5, RotationPolicy::Never), "G");
+  const ComputedItem computed;
+  const Item* const kItems[] = {&plain, &linked, &computed};
+  for (const Item* item : kItems) {
+    SCOPED_TRACE(item->width());
+    EXPECT_EQ(shapeOf(*item), item->shape());
+    EXPECT_EQ(weightOf(*item), item->weight());
+    const auto read = readItem(*item, [](const auto& i) {
+      return std::make_tuple(i.width(), i.length(), i.depth(), i.rotationPolicy());
+    });
+    EXPECT_EQ(read, std::make_tuple(item->width(), item->length(), item->depth(),
+                                    item->rotationPolicy()));
+  }
+  EXPECT_EQ(asConcreteItem(plain), &plain);
+  EXPECT_NE(asConcreteItem(linked), nullptr);
+  EXPECT_EQ(asConcreteItem(computed), nullptr);
 }
 
 }  // namespace
