@@ -103,31 +103,27 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
 
 std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedItem& candidate,
                              const TrialPacker& packer, LookaheadShared* shared) {
-  std::optional<LookaheadKey> ownKey;
-  if (shared) {
-    // The candidates of one question differ only in their own words: one key serves them all.
-    if (!shared->key) {
-      shared->key = makeLookaheadKey(question, candidate);
-      shared->nextItemsHash = LookaheadKeyHash::ofNextItems(*shared->key);
-    } else {
-      setCandidateWords(*shared->key, question, candidate);
-    }
+  std::optional<LookaheadShared> ownShared;
+  if (!shared) shared = &ownShared.emplace();
+  // The candidates of one question differ only in their own words: one key serves them all.
+  if (!shared->key) {
+    shared->key = makeLookaheadKey(question, candidate);
+    shared->nextItemsHash = LookaheadKeyHash::ofNextItems(*shared->key);
   } else {
-    ownKey = makeLookaheadKey(question, candidate);
+    setCandidateWords(*shared->key, question, candidate);
   }
-  const LookaheadKey& key = shared ? *shared->key : *ownKey;
-  const std::uint64_t hash = shared ? LookaheadKeyHash::withCandidate(key, shared->nextItemsHash)
-                                    : LookaheadKeyHash()(key);
+  const LookaheadKey& key = *shared->key;
   // Finding the thread's cache costs a call into the TLS machinery of a shared library.
-  if (shared && !shared->cache) shared->cache = &LookaheadCache::forThisThread();
-  LookaheadCache& cache = shared ? *shared->cache : LookaheadCache::forThisThread();
-  if (const std::int32_t* known = cache.find(key, hash)) return *known;
+  if (!shared->cache) shared->cache = &LookaheadCache::forThisThread();
+  LookaheadCache& cache = *shared->cache;
+  if (const std::int32_t* known = cache.find(key, shared->nextItemsHash, shared->part)) {
+    return *known;
+  }
 
   const std::size_t n = itemsLookedAt(question);
   // A copy of a sorted pool of the same items sorts them as sorting them again would.
-  ItemPool pool = shared ? (shared->nextItems ? *shared->nextItems
-                                              : *(shared->nextItems = nextItemsPool(question)))
-                         : nextItemsPool(question);
+  if (!shared->nextItems) shared->nextItems = nextItemsPool(question);
+  ItemPool pool = *shared->nextItems;
 
   const double rowSpan = rowSpanWith(question, candidate);
   fillAndRemove(question.freeWidth - candidate.width, rowSpan, question.freeDepth, pool, packer);
@@ -135,7 +131,7 @@ std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedIt
                 packer);
 
   const auto result = static_cast<std::int32_t>(n - pool.size());
-  cache.insert(key, result, hash);
+  cache.insert(key, result, shared->nextItemsHash, shared->part);
   return result;
 }
 

@@ -32,6 +32,7 @@ struct LookaheadShared {
   // write only their own words into it.
   std::optional<LookaheadKey> key;
   std::uint64_t nextItemsHash = 0;  // LookaheadKeyHash::ofNextItems of the key
+  LookaheadCache::NextItemsPart part;  // how the cache numbers the next-items words
   std::optional<ItemPool> nextItems;          // the items looked at, in a sorted pool
   LookaheadCache* cache = nullptr;            // this thread's, once looked up
 };

@@ -29,29 +29,79 @@ struct LookaheadKeyHash {
 };
 
 // One per thread: lookahead answers reused across calls on the same thread, bounded in size.
+//
+// Every candidate of one question shares the key's next-items words (6 on), and the questions
+// of a packing repeat the same next items many times over; so each distinct next-items part is
+// stored once and the answers are keyed by the candidate's six words and the number of their
+// part. Two answer keys are equal exactly when the whole 42-word keys are, and an answer takes
+// 64 bytes instead of the whole key's 336: the cache of a solve touches far less memory.
 class LookaheadCache {
  public:
   static constexpr std::size_t kMaxEntries = 262144;
 
+  // A question's next-items part as the cache numbers it, remembered between the candidates of
+  // one question; the number holds only while the cache is not emptied.
+  struct NextItemsPart {
+    std::uint32_t id = 0;  // 0: not looked up, or not stored when it was
+    std::uint64_t clearing = 0;  // the cache's clearing count at the time
+  };
+
   // This thread's cache, created on first use and released when the thread ends.
   static LookaheadCache& forThisThread();
 
-  const std::int32_t* find(const LookaheadKey& key) const { return entries_.find(key); }
-  // `hash` is the key's LookaheadKeyHash.
-  const std::int32_t* find(const LookaheadKey& key, std::uint64_t hash) const {
-    return entries_.find(key, hash);
+  const std::int32_t* find(const LookaheadKey& key) const {
+    NextItemsPart part;
+    return find(key, LookaheadKeyHash::ofNextItems(key), part);
   }
+  // `nextItemsHash` is LookaheadKeyHash::ofNextItems of the key; `part` belongs to the key's
+  // question.
+  const std::int32_t* find(const LookaheadKey& key, std::uint64_t nextItemsHash,
+                           NextItemsPart& part) const;
+
   // Inserts a new answer, first emptying the cache when it is full. A key already present keeps
   // its first answer.
   void insert(const LookaheadKey& key, std::int32_t result) {
-    insert(key, result, LookaheadKeyHash()(key));
+    NextItemsPart part;
+    insert(key, result, LookaheadKeyHash::ofNextItems(key), part);
   }
-  void insert(const LookaheadKey& key, std::int32_t result, std::uint64_t hash);
-  std::size_t size() const { return entries_.size(); }
-  void clear() { entries_.clear(); }
+  void insert(const LookaheadKey& key, std::int32_t result, std::uint64_t nextItemsHash,
+              NextItemsPart& part);
+
+  std::size_t size() const { return answers_.size(); }
+  void clear();
 
  private:
-  FlatMemo<LookaheadKey, std::int32_t, LookaheadKeyHash> entries_;
+  static constexpr std::size_t kPartWords =
+      LookaheadKey::kWords - LookaheadKeyHash::kCandidateWords;
+
+  struct PartWords {
+    std::array<std::int64_t, kPartWords> words;
+    bool operator==(const PartWords& other) const { return words == other.words; }
+  };
+  struct PartHash {
+    std::size_t operator()(const PartWords& part) const;
+  };
+  struct AnswerKey {
+    std::array<std::int64_t, LookaheadKeyHash::kCandidateWords> words;
+    std::uint64_t part;
+    bool operator==(const AnswerKey& other) const {
+      return words == other.words && part == other.part;
+    }
+  };
+  struct AnswerKeyHash {
+    std::size_t operator()(const AnswerKey& key) const;
+  };
+
+  static PartWords partOf(const LookaheadKey& key);
+  static AnswerKey answerKeyOf(const LookaheadKey& key, std::uint32_t part);
+  // The part's number, or 0 when it is not stored.
+  std::uint32_t findPart(const LookaheadKey& key, std::uint64_t nextItemsHash) const;
+  // Looks the part up unless `part` already holds its number for the cache as it is now.
+  void lookUp(const LookaheadKey& key, std::uint64_t nextItemsHash, NextItemsPart& part) const;
+
+  FlatMemo<PartWords, std::uint32_t, PartHash> parts_;
+  FlatMemo<AnswerKey, std::int32_t, AnswerKeyHash> answers_;
+  std::uint64_t clearings_ = 1;  // so that a NextItemsPart fresh from construction is stale
 };
 
 // The calling thread's cache when it has one, without creating it.
