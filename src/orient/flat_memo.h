@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace varbex {
@@ -31,10 +30,12 @@ class FlatMemo {
     if (slots_.size() < 2 * (size_ + 1)) grow();
     const std::size_t at = slotOf(key, hash);
     if (slots_[at] != 0) return;
-    if (size_ == chunks_.size() * kChunkEntries) {
-      chunks_.push_back(std::make_unique<Entry[]>(kChunkEntries));
+    const std::size_t chunk = size_ / kChunkEntries;
+    if (chunk == chunks_.size()) {
+      chunks_.emplace_back();
+      chunks_.back().reserve(kChunkEntries);
     }
-    entry(size_) = Entry{key, value};
+    chunks_[chunk].push_back(Entry{key, value});
     ++size_;
     slots_[at] = tagOf(hash) | static_cast<std::uint64_t>(size_);
   }
@@ -44,6 +45,7 @@ class FlatMemo {
   // Drops every entry, keeping the storage.
   void clear() {
     size_ = 0;
+    for (std::vector<Entry>& chunk : chunks_) chunk.clear();
     std::fill(slots_.begin(), slots_.end(), 0);
   }
 
@@ -55,7 +57,8 @@ class FlatMemo {
 
   static constexpr std::size_t kFirstSlotCount = 1024;
   // Entries live in chunks that never move, so growing copies no entry and never holds two
-  // copies of them at once.
+  // copies of them at once. A chunk's storage is reserved whole but written entry by entry, so
+  // that a memo that stays small never touches (and never has the system clear) the rest.
   static constexpr std::size_t kChunkEntries = 1024;
 
   Entry& entry(std::size_t i) { return chunks_[i / kChunkEntries][i % kChunkEntries]; }
@@ -90,7 +93,7 @@ class FlatMemo {
     }
   }
 
-  std::vector<std::unique_ptr<Entry[]>> chunks_;
+  std::vector<std::vector<Entry>> chunks_;  // each reserved for kChunkEntries
   std::size_t size_ = 0;
   // 0 for an empty slot, otherwise the hash's upper half and the entry's index + 1; the length is
   // a power of two at least twice the number of entries.
