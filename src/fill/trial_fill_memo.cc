@@ -19,18 +19,9 @@ std::uint64_t bitsOf(double value) {
 
 }  // namespace
 
-// The fold alone leaves the low bits of the hash blind to the high bits of the words, and the
-// bits of round numbers such as 12.0 differ only in their high bits: the final mix (MurmurHash3's
-// 64-bit finaliser) spreads them over every bit.
 std::size_t TrialFillKeyHash::operator()(const TrialFillKey& key) const {
-  std::uint64_t h =
-      foldWords(reinterpret_cast<const std::int64_t*>(key.words.data()), key.words.size());
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdULL;
-  h ^= h >> 33;
-  h *= 0xc4ceb9fe1a85ec53ULL;
-  h ^= h >> 33;
-  return static_cast<std::size_t>(h);
+  return mixBits(
+      foldWords(reinterpret_cast<const std::int64_t*>(key.words.data()), key.words.size()));
 }
 
 std::optional<TrialFillKey> trialFillKeyOf(const Box& volume, const std::vector<ItemRef>& items) {

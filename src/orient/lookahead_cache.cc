@@ -32,17 +32,11 @@ std::size_t LookaheadCache::PartHash::operator()(const PartWords& part) const {
   return foldWords(part.words.data(), part.words.size());
 }
 
-// The part's number goes in first, through the fold; the final mix (MurmurHash3's 64-bit
-// finaliser) spreads it and the candidate's words over the bits that pick the slot and the tag.
+// The part's number goes in first, through the fold; the final mix spreads it and the
+// candidate's words over the bits that pick the slot and the tag.
 std::size_t LookaheadCache::AnswerKeyHash::operator()(const AnswerKey& key) const {
-  std::uint64_t h = foldWords(key.words.data(), key.words.size(),
-                              kFoldBasis ^ (key.part * 0x9e3779b97f4a7c15ULL));
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdULL;
-  h ^= h >> 33;
-  h *= 0xc4ceb9fe1a85ec53ULL;
-  h ^= h >> 33;
-  return static_cast<std::size_t>(h);
+  return mixBits(foldWords(key.words.data(), key.words.size(),
+                           kFoldBasis ^ (key.part * 0x9e3779b97f4a7c15ULL)));
 }
 
 LookaheadCache::PartWords LookaheadCache::partOf(const LookaheadKey& key) {

@@ -19,4 +19,16 @@ inline std::size_t foldWords(const std::int64_t* words, std::size_t count,
   return static_cast<std::size_t>(hash);
 }
 
+// MurmurHash3's 64-bit finaliser: the fold alone leaves the low bits of a hash blind to the high
+// bits of the words, and the bits of round numbers such as 12.0 differ only in their high bits;
+// this spreads every bit over all of them.
+inline std::size_t mixBits(std::uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  h *= 0xc4ceb9fe1a85ec53ULL;
+  h ^= h >> 33;
+  return static_cast<std::size_t>(h);
+}
+
 }  // namespace varbex
