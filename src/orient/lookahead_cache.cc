@@ -16,11 +16,6 @@ std::uint64_t LookaheadKeyHash::ofNextItems(const LookaheadKey& key) {
   return foldWords(key.words.data() + kCandidateWords, key.words.size() - kCandidateWords);
 }
 
-std::uint64_t LookaheadKeyHash::withCandidate(const LookaheadKey& key,
-                                              std::uint64_t nextItemsHash) {
-  return foldWords(key.words.data(), kCandidateWords, nextItemsHash);
-}
-
 LookaheadCache& LookaheadCache::forThisThread() {
   if (!threadCache) threadCache = std::make_unique<LookaheadCache>();
   return *threadCache;

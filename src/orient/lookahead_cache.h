@@ -17,15 +17,12 @@ struct LookaheadKey {
   bool operator==(const LookaheadKey& other) const { return words == other.words; }
 };
 
-// FNV-1a folded over 64-bit words instead of bytes, the words that describe the next items (6 on)
-// first: every candidate of one question shares them, so each candidate folds in only its own six.
+// The words of a key before kCandidateWords are the candidate's own (with the free space's); the
+// rest describe the next items, which every candidate of one question shares.
 struct LookaheadKeyHash {
   static constexpr std::size_t kCandidateWords = 6;
+  // FNV-1a folded over the next-items words (6 on), taken as 64-bit words instead of bytes.
   static std::uint64_t ofNextItems(const LookaheadKey& key);
-  static std::uint64_t withCandidate(const LookaheadKey& key, std::uint64_t nextItemsHash);
-  std::size_t operator()(const LookaheadKey& key) const {
-    return withCandidate(key, ofNextItems(key));
-  }
 };
 
 // One per thread: lookahead answers reused across calls on the same thread, bounded in size.
