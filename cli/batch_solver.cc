@@ -65,10 +65,11 @@ void BatchSolver::work() {
     Solved solved = solveOne(requests_[index]);
     std::string().swap(requests_[index]);  // each thread touches only the requests it took
     {
+      // Counted before it can be taken, so that once every response is taken the count is whole.
       const std::lock_guard<std::mutex> lock(mutex_);
+      ++solved_;
       results_[index] = std::move(solved);
     }
-    ++solved_;
     ready_.notify_all();
   }
 }
