@@ -206,10 +206,22 @@ std::vector<FreeSpace> freeSpaces(double width, double length, double depth,
   return result;
 }
 
-bool someItemFitsNoSpace(const std::vector<ItemRef>& items, const std::vector<FreeSpace>& spaces) {
+std::optional<double> cuttingSlack(double width, double length, double depth,
+                                   const std::vector<PlacedItem>& items, std::size_t laterCuts) {
+  const std::optional<double> slack = roundingSlack(width, length, depth, items, laterCuts);
+  // Pieces cut by items still to be placed reach past the box's own far edges by rounding at
+  // most, which twice the slack covers.
+  if (!slack) return std::nullopt;
+  return 2 * *slack;
+}
+
+bool someItemFitsNoSpace(const std::vector<ItemRef>& items, const std::vector<FreeSpace>& spaces,
+                         double slack) {
   std::vector<Room> rooms;
   rooms.reserve(spaces.size());
-  for (const FreeSpace& s : spaces) rooms.emplace_back(s.width, s.length, s.depth);
+  for (const FreeSpace& s : spaces) {
+    rooms.emplace_back(s.width + slack, s.length + slack, s.depth + slack);
+  }
   return std::any_of(items.begin(), items.end(), [&rooms](const ItemRef& item) {
     return std::none_of(rooms.begin(), rooms.end(),
                         [&item](const Room& room) { return fitsSomehow(*item, room); });
@@ -245,8 +257,8 @@ std::optional<SpacesItemsMayFit> freeSpacesItemsMayFit(double width, double leng
 bool someItemFitsNoFreeSpace(double width, double length, double depth,
                              const std::vector<PlacedItem>& items,
                              const std::vector<ItemRef>& candidates) {
-  const std::optional<double> slack = roundingSlack(width, length, depth, items);
-  if (!slack) return someItemFitsNoSpace(candidates, freeSpaces(width, length, depth, items));
+  const std::optional<double> slack = cuttingSlack(width, length, depth, items, candidates.size());
+  if (!slack) return false;
 
   std::vector<const Item*> unplaceable;  // the candidates no final piece has been found to fit
   unplaceable.reserve(candidates.size());
@@ -262,8 +274,8 @@ bool someItemFitsNoFreeSpace(double width, double length, double depth,
       [&fitsNone, &slack](const FreeSpace& s) {
         return !fitsNone(Room(s.width + *slack, s.length + *slack, s.depth + *slack));
       },
-      [&unplaceable](const FreeSpace& s) {
-        const Room room(s.width, s.length, s.depth);
+      [&unplaceable, &slack](const FreeSpace& s) {
+        const Room room(s.width + *slack, s.length + *slack, s.depth + *slack);
         unplaceable.erase(std::remove_if(unplaceable.begin(), unplaceable.end(),
                                          [&room](const Item* item) {
                                            return fitsSomehow(*item, room);

@@ -29,12 +29,20 @@ std::vector<FreeSpace> subtractItems(std::vector<FreeSpace> spaces,
 std::vector<FreeSpace> freeSpaces(double width, double length, double depth,
                                   const std::vector<PlacedItem>& items);
 
-// Whether some item fits, in no orientation it allows, any of the spaces.
-bool someItemFitsNoSpace(const std::vector<ItemRef>& items, const std::vector<FreeSpace>& spaces);
+// Whether some item fits, in no orientation it allows, any of the spaces, even with each grown by
+// `slack` on every side.
+bool someItemFitsNoSpace(const std::vector<ItemRef>& items, const std::vector<FreeSpace>& spaces,
+                         double slack);
 
-// The same question about the spaces `freeSpaces` would list, answered without listing them all: a
-// piece that no item fits even with room to spare for rounding is not cut any further, since the
-// pieces cut from it are no larger.
+// How much larger than the space it was cut from a piece can come out through rounding, after the
+// items and `laterCuts` more have been cut out of a W x L x D box; nothing when a value is not
+// finite, as pieces then need not shrink at all.
+std::optional<double> cuttingSlack(double width, double length, double depth,
+                                   const std::vector<PlacedItem>& items, std::size_t laterCuts);
+
+// The question of someItemFitsNoSpace, with that slack, about the spaces `freeSpaces` would list,
+// answered without listing them all: a piece that no item fits even with the slack is not cut any
+// further, since the pieces cut from it are no larger. False when the slack is not known.
 bool someItemFitsNoFreeSpace(double width, double length, double depth,
                              const std::vector<PlacedItem>& items,
                              const std::vector<ItemRef>& candidates);

@@ -7,6 +7,7 @@
 
 #include "fill/free_space.h"
 #include "fill/room.h"
+#include "model/shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -64,7 +65,8 @@ Layer fillFirstTaker(const std::vector<FreeSpace>& spaces, ItemStack& remaining,
   // stack as it was: it is passed over without running its rows. Both facts hold for the whole
   // pass over the spaces, as long as no item is dropped (the stack only shrinks then).
   const SortedTriple smallest = smallestSides(remaining);
-  bool mayPassOver = filler.dropsNothing(remaining, placed);
+  bool mayPassOver =
+      shortcuts().gapFillingPassesOverEmptySpaces && filler.dropsNothing(remaining, placed);
   Layer filled;
   for (const FreeSpace& s : spaces) {
     if (from && lowerFirst(s, *from)) continue;
@@ -105,7 +107,9 @@ std::optional<Handover> fillFirstTakerItemsMayFit(const std::vector<FreeSpace>& 
     }
     for (; first < end; ++first) {
       const Region region = regionOf(sorted[first]);
-      if (takesNoneOf(roomOf(region), smallest)) continue;
+      if (shortcuts().gapFillingPassesOverEmptySpaces && takesNoneOf(roomOf(region), smallest)) {
+        continue;
+      }
       filled = filler.fillLayer(remaining, placed, region, false);
       if (!filled.isEmpty()) return std::nullopt;
     }
@@ -120,10 +124,10 @@ std::optional<Handover> fillFirstTakerItemsMayFit(const std::vector<FreeSpace>& 
 std::optional<Handover> fillGapsItemsMayFit(SpacesItemsMayFit fitting, std::vector<Layer>& layers,
                                             ItemStack& remaining,
                                             std::vector<PlacedItem>& placed, LayerFiller& filler,
-                                            bool untilAnItemIsLost) {
+                                            std::optional<double> lossSlack) {
   std::vector<FreeSpace>& spaces = fitting.spaces;
   while (!remaining.empty()) {
-    if (untilAnItemIsLost && someItemFitsNoSpace(remaining, spaces)) return std::nullopt;
+    if (lossSlack && someItemFitsNoSpace(remaining, spaces, *lossSlack)) return std::nullopt;
     // Spaces that no item fits still run their rows then, and drop items for weight.
     if (!filler.dropsNothing(remaining, placed)) return Handover{};
     if (spaces.empty()) return std::nullopt;
@@ -157,6 +161,22 @@ std::vector<FreeSpace> spacesAfterGaps(const std::vector<Layer>& layers, std::si
   return spaces;
 }
 
+// The rounding slack under which a whole-box re-pack may stop once some remaining item fits no
+// space, or nothing when it must go on. Spaces only shrink as items go in (up to rounding, which
+// the slack covers), and while every remaining item has non-negative extents no room offered
+// inside a space is larger than the space: an item that fits no space then never will. A negative
+// extent moves a row back or lowers a floor, and a lost item could come back.
+std::optional<double> slackForLosses(bool untilAnItemIsLost, const ItemStack& remaining,
+                                     const std::vector<PlacedItem>& placed, double width,
+                                     double length, double depth) {
+  if (!untilAnItemIsLost || !shortcuts().wholeOrNothingStopsEarly) return std::nullopt;
+  if (!std::all_of(remaining.begin(), remaining.end(),
+                   [](const ItemRef& item) { return hasNonNegativeExtents(*item); })) {
+    return std::nullopt;
+  }
+  return cuttingSlack(width, length, depth, placed, remaining.size());
+}
+
 }  // namespace
 
 std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, LayerFiller& filler,
@@ -164,22 +184,26 @@ std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, Lay
   // Nothing left to place: the spaces would be worked out for nothing.
   if (remaining.empty()) return layers;
   std::vector<PlacedItem> placed = itemsOf(layers, layers.size());
+  const std::optional<double> lossSlack =
+      slackForLosses(untilAnItemIsLost, remaining, placed, width, length, depth);
   // A whole-box re-pack is lost once an item is; mostly that is clear before the spaces are listed.
-  if (untilAnItemIsLost && someItemFitsNoFreeSpace(width, length, depth, placed, remaining)) {
+  if (lossSlack && someItemFitsNoFreeSpace(width, length, depth, placed, remaining)) {
     return layers;
   }
   const std::size_t firstGap = layers.size();
   std::optional<Handover> handover = Handover{};
-  if (std::optional<SpacesItemsMayFit> fitting =
-          freeSpacesItemsMayFit(width, length, depth, placed, remaining)) {
-    handover = fillGapsItemsMayFit(std::move(*fitting), layers, remaining, placed, filler,
-                                   untilAnItemIsLost);
+  std::optional<SpacesItemsMayFit> fitting;
+  if (shortcuts().gapFillingKeepsSpacesItemsMayFit) {
+    fitting = freeSpacesItemsMayFit(width, length, depth, placed, remaining);
+  }
+  if (fitting) {
+    handover =
+        fillGapsItemsMayFit(std::move(*fitting), layers, remaining, placed, filler, lossSlack);
     if (!handover) return layers;
   }
   std::vector<FreeSpace> spaces = spacesAfterGaps(layers, firstGap, width, length, depth);
   while (!remaining.empty() && !spaces.empty()) {
-    // Spaces only shrink as items go in, so an item that fits none of them now never will.
-    if (untilAnItemIsLost && someItemFitsNoSpace(remaining, spaces)) break;
+    if (lossSlack && someItemFitsNoSpace(remaining, spaces, *lossSlack)) break;
     sortSpaces(spaces);
     const FreeSpace* from = handover->from ? &*handover->from : nullptr;
     Layer filled = fillFirstTaker(spaces, remaining, placed, filler, from);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "fill/room.h"
+#include "model/shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -145,7 +146,7 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
     switch (f.step) {
       case Step::Start:
         if (remaining.empty()) return std::nullopt;
-        if (!f.firstOrientation &&
+        if (!f.firstOrientation && shortcuts().layerSkipsEmptyRegions &&
             leavesEverythingAsIs(f.region, remaining, smallestSides_, capacity_,
                                  [&] { return placedWeight_.of(placed); })) {
           return std::nullopt;
@@ -214,7 +215,7 @@ bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<Plac
     if (f.firstOrientation && f.firstOrientation->item == item) {
       orientation = std::move(f.firstOrientation);
       f.firstOrientation.reset();
-    } else if (fitsSomehow(*item, room)) {
+    } else if (!shortcuts().chooserAsksFittingItemsOnly || fitsSomehow(*item, room)) {
       // Most items tried at a position fit there in no orientation at all; the chooser would
       // find no candidate for them, so it is asked only about the others.
       orientation = chooser_.chooseOrientation(item, f.previous ? &*f.previous : nullptr,

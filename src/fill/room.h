@@ -44,6 +44,15 @@ inline bool fitsSomehow(const Item& item, const Room& room) {
   return readItem(item, [&room](const auto& i) { return fitsSomehowAs(i, room); });
 }
 
+// Whether every extent of the item is zero or more (not a number counts as negative). Rows only
+// move forward and regions only nest while such items are placed, so no room offered later is
+// larger than the one they went into; a negative extent moves a row back or lowers a floor.
+inline bool hasNonNegativeExtents(const Item& item) {
+  return readItem(item, [](const auto& i) {
+    return i.width() >= 0 && i.length() >= 0 && i.depth() >= 0;
+  });
+}
+
 // The smallest short, middle and long sides among the items. Whatever its policy, an item that
 // fits a room has sorted sides no longer than the room's sorted sides, so a room short of one of
 // these takes none of the items. Nothing is known (-inf) when a side is not a number.

@@ -10,6 +10,7 @@
 #include "fill/layer_filler.h"
 #include "fill/room.h"
 #include "fill/trial_fill_memo.h"
+#include "model/shortcuts.h"
 #include "orient/orientation_chooser.h"
 #include "orient/trial_packer.h"
 
@@ -33,18 +34,9 @@ class LookaheadPacker final : public TrialPacker {
   // every candidate of the same length), so what they place is remembered.
   void packAndRemove(const BoxRef& volume, ItemPool& pool) const override {
     const std::vector<ItemRef>& items = pool.sorted();
-    // Very often no item fits the volume at all (a narrow strip beside a candidate), or just one
-    // does: the fill would place nothing, or that item alone (in the corner, upright or not, as
-    // no orientation that fits would stand), as long as no weight limit can turn it away.
-    const Room room(volume->width(), volume->length(), volume->depth());
-    const Item* onlyFitting = nullptr;
-    std::size_t fitting = 0;
-    for (const ItemRef& item : items) {
-      if (fitsSomehow(*item, room) && ++fitting == 1) onlyFitting = item.get();
-    }
-    if (fitting == 0) return;
-    if (fitting == 1 && volume->payloadCapacity() < 0) {
-      pool.removeItem(onlyFitting);
+    if (shortcuts().lookaheadSkipsHopelessFills && answerWithoutFilling(*volume, pool)) return;
+    if (!shortcuts().trialFillMemo) {
+      TrialPacker::packAndRemove(volume, pool);
       return;
     }
     const std::optional<TrialFillKey> key = trialFillKeyOf(*volume, items);
@@ -67,6 +59,35 @@ class LookaheadPacker final : public TrialPacker {
       if (placed & (1u << k)) taken[count++] = items[k].get();
     }
     for (std::size_t k = 0; k < count; ++k) pool.removeItem(taken[k]);
+  }
+
+  // Very often no item fits the volume at all (a narrow strip beside a candidate), or just one
+  // does. Then the fill's answer is known without making it, and the pool is updated as the fill
+  // would have left it; false when the fill has to be made.
+  //  - No item fits the empty volume somehow: nothing is ever placed, since a fill only offers
+  //    rooms inside the volume until it places something.
+  //  - Exactly one item fits, the volume carries any weight, every item's extents are
+  //    non-negative (so no room offered later is larger than the empty volume) and no other item
+  //    has its shape (so no item that does not fit takes it out of the row as a copy of its
+  //    shape): the fill places that item in the corner, as no orientation that fits would stand
+  //    and the stability filter then keeps them all, and nothing else.
+  static bool answerWithoutFilling(const Box& volume, ItemPool& pool) {
+    const std::vector<ItemRef>& items = pool.sorted();
+    const Room room(volume.width(), volume.length(), volume.depth());
+    const Item* onlyFitting = nullptr;
+    std::size_t fitting = 0;
+    for (const ItemRef& item : items) {
+      if (fitsSomehow(*item, room) && ++fitting == 1) onlyFitting = item.get();
+    }
+    if (fitting == 0) return true;
+    if (fitting > 1 || volume.payloadCapacity() >= 0) return false;
+    const SortedTriple shape = shapeOf(*onlyFitting);
+    for (const ItemRef& item : items) {
+      if (!hasNonNegativeExtents(*item)) return false;
+      if (item.get() != onlyFitting && shapeOf(*item) == shape) return false;
+    }
+    pool.removeItem(onlyFitting);
+    return true;
   }
 
  private:
@@ -163,7 +184,8 @@ FilledBox VolumeFiller::fill(const ItemPool& pool) const {
   std::vector<std::pair<double, double>> frames{{box_->width(), box_->length()}};
   // A box as long as it is wide, turned, gives the very same trials again: they can neither place
   // every item where the unturned ones did not, nor win a tie against them.
-  if (!lookaheadMode_ && anyItemMayTurn(items) && box_->width() != box_->length()) {
+  if (!lookaheadMode_ && anyItemMayTurn(items) &&
+      !(shortcuts().squareBoxNotTurned && box_->width() == box_->length())) {
     frames.emplace_back(box_->length(), box_->width());
   }
 

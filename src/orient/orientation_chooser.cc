@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "model/shortcuts.h"
 #include "orient/orientation_ranking.h"
 
 namespace varbex {
@@ -41,7 +42,7 @@ bool allFinite(const std::vector<OrientedItem>& candidates, double freeWidth, do
 // order; then the candidates are sorted.
 OrientedItem& firstRanked(std::vector<OrientedItem>& candidates, OrientationRanking& ranking,
                           bool finite) {
-  if (!finite) {
+  if (!finite || !shortcuts().chooserPicksFirstRankedInOnePass) {
     rankCandidates(candidates, ranking);
     return candidates.front();
   }

@@ -7,16 +7,21 @@ namespace {
 
 std::atomic<std::uint64_t> deadlineHits{0};
 std::atomic<std::uint64_t> runs{0};
+thread_local std::uint64_t deadlineHitsOnThisThread = 0;
 
 }  // namespace
 
 std::uint64_t balancingDeadlineHits() { return deadlineHits.load(std::memory_order_relaxed); }
 
+std::uint64_t balancingDeadlineHitsOnThisThread() { return deadlineHitsOnThisThread; }
+
 std::uint64_t balancingRuns() { return runs.load(std::memory_order_relaxed); }
 
 void countBalancingRun(bool stoppedAtDeadline) {
   runs.fetch_add(1, std::memory_order_relaxed);
-  if (stoppedAtDeadline) deadlineHits.fetch_add(1, std::memory_order_relaxed);
+  if (!stoppedAtDeadline) return;
+  deadlineHits.fetch_add(1, std::memory_order_relaxed);
+  ++deadlineHitsOnThisThread;
 }
 
 }  // namespace varbex

@@ -9,6 +9,8 @@ namespace varbex {
 // and no result depends on it.
 std::uint64_t balancingDeadlineHits();
 std::uint64_t balancingRuns();
+// The same count for the calling thread only, so that a tool can tell which request reached it.
+std::uint64_t balancingDeadlineHitsOnThisThread();
 
 void countBalancingRun(bool stoppedAtDeadline);
 

@@ -1,6 +1,7 @@
 #include "solver/weight_balancer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "fill/room.h"
@@ -8,6 +9,7 @@
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
 #include "model/packed_box_sorter.h"
+#include "model/shortcuts.h"
 #include "solver/balancing_stats.h"
 
 namespace varbex {
@@ -42,6 +44,27 @@ bool narrowsGap(double heavy, double light, double w) {
   return after * after < before * before;
 }
 
+// True when some item fits the empty box in no allowed orientation, the box unturned or turned,
+// even with room to spare for rounding: the fill cannot place it, so it cannot place them all.
+// Every room a fill offers lies inside the box while no item has a negative extent (rows only move
+// forward, floors only rise), up to rounding of the positions, which the slack covers; a negative
+// extent moves a row back or lowers a floor, and then the fill has to be made.
+bool cannotFitWhole(const std::vector<ItemRef>& items, const Box& box) {
+  double magnitude = std::fabs(box.width()) + std::fabs(box.length()) + std::fabs(box.depth());
+  for (const ItemRef& item : items) {
+    if (!hasNonNegativeExtents(*item)) return false;
+    magnitude += item->width() + item->length() + item->depth();
+  }
+  if (!std::isfinite(magnitude)) return false;
+  // A fill's positions are sums of at most all the extents: each rounding is far below 1e-9 of it.
+  const double slack = magnitude * 1e-9;
+  const Room room(box.width() + slack, box.length() + slack, box.depth() + slack);
+  const Room turned(box.length() + slack, box.width() + slack, box.depth() + slack);
+  return std::any_of(items.begin(), items.end(), [&room, &turned](const ItemRef& item) {
+    return !fitsSomehow(*item, room) && !fitsSomehow(*item, turned);
+  });
+}
+
 }  // namespace
 
 WeightBalancer::WeightBalancer(BoxPool boxes) : boxes_(std::move(boxes)) {}
@@ -57,9 +80,10 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
 
   const Clock::time_point deadline = Clock::now() + kTimeBudget;
   bool stoppedAtDeadline = false;
-  const DeadlineTest deadlinePassed = [deadline, &stoppedAtDeadline] {
-    if (Clock::now() >= deadline) stoppedAtDeadline = true;
-    return stoppedAtDeadline;
+  const bool lifted = balancingDeadlineLifted();
+  const DeadlineTest deadlinePassed = [deadline, lifted, &stoppedAtDeadline] {
+    if (!stoppedAtDeadline && Clock::now() >= deadline) stoppedAtDeadline = true;
+    return stoppedAtDeadline && !lifted;
   };
   bool moved = true;
   while (moved && !deadlinePassed() && !work.empty()) {
@@ -181,7 +205,8 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
   ItemPool pool(std::make_shared<DefaultItemSorter>());
   for (const ItemRef& item : items) pool.add(item);
   const std::vector<ItemRef>& sorted = pool.sorted();
-  const std::optional<ContentFitMemo::Key> contentKey = ContentFitMemo::keyOf(sorted, *box);
+  std::optional<ContentFitMemo::Key> contentKey;
+  if (shortcuts().contentFitMemo) contentKey = ContentFitMemo::keyOf(sorted, *box);
   if (contentKey) {
     if (std::optional<std::optional<FilledBox>> known = contentFits_.find(*contentKey, sorted)) {
       fitMemo_.emplace(std::move(key), *known);
@@ -189,13 +214,7 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
     }
   }
   std::optional<FilledBox> result;
-  // An item that fits the empty box in no allowed orientation, the box unturned or turned, can
-  // never be placed there: the fill would fail.
-  const Room room(box->width(), box->length(), box->depth());
-  const Room turned(box->length(), box->width(), box->depth());
-  if (std::all_of(sorted.begin(), sorted.end(), [&room, &turned](const ItemRef& item) {
-        return fitsSomehow(*item, room) || fitsSomehow(*item, turned);
-      })) {
+  if (!(shortcuts().wholeOrNothingStopsEarly && cannotFitWhole(sorted, *box))) {
     VolumeFiller filler(box);
     filler.setWholeOrNothing(true);
     FilledBox filled = filler.fill(pool);

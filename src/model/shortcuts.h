@@ -1,0 +1,63 @@
+#pragma once
+
+namespace varbex {
+
+// The engine's speed shortcuts: each gives the answer of the plain step it stands beside, only
+// faster, and each can be switched off so that the same build runs the plain algorithm. The
+// differential checks compare the two over many generated requests; docs/performance.md lists
+// every shortcut with its precondition and its proof. Nothing outside the library's own tests
+// and tools changes them, and only before solving starts: the library reads them without a lock.
+struct Shortcuts {
+  // Lookahead trial fills: none when no looked-at item fits the volume in any orientation.
+  bool lookaheadSkipsHopelessFills = true;
+  // Lookahead trial fills: a per-thread memo of what each exact content placed.
+  bool trialFillMemo = true;
+  // Layer filler: a region that no item fits and no item would be dropped from is not filled.
+  bool layerSkipsEmptyRegions = true;
+  // Layer filler: the chooser is asked only about items that fit the free room somehow.
+  bool chooserAsksFittingItemsOnly = true;
+  // Orientation chooser: one pass finds the first-ranked candidate instead of sorting them all.
+  bool chooserPicksFirstRankedInOnePass = true;
+  // Volume filler: a box as long as it is wide is not tried turned.
+  bool squareBoxNotTurned = true;
+  // Gap filling: spaces no remaining item fits are passed over without running their rows.
+  bool gapFillingPassesOverEmptySpaces = true;
+  // Gap filling: only the spaces no shorter than the remaining items' smallest sides are kept.
+  bool gapFillingKeepsSpacesItemsMayFit = true;
+  // Weight balancing re-packs stop as soon as some item can no longer be placed.
+  bool wholeOrNothingStopsEarly = true;
+  // Weight balancing: a re-pack's answer is remembered by the exact content of the box.
+  bool contentFitMemo = true;
+
+  // Every shortcut off: the plain algorithm.
+  static Shortcuts none() {
+    Shortcuts s;
+    s.lookaheadSkipsHopelessFills = false;
+    s.trialFillMemo = false;
+    s.layerSkipsEmptyRegions = false;
+    s.chooserAsksFittingItemsOnly = false;
+    s.chooserPicksFirstRankedInOnePass = false;
+    s.squareBoxNotTurned = false;
+    s.gapFillingPassesOverEmptySpaces = false;
+    s.gapFillingKeepsSpacesItemsMayFit = false;
+    s.wholeOrNothingStopsEarly = false;
+    s.contentFitMemo = false;
+    return s;
+  }
+};
+
+// The process-wide setting; all on unless a test or tool says otherwise.
+inline Shortcuts& shortcuts() {
+  static Shortcuts active;
+  return active;
+}
+
+// For tests and tools only: weight balancing runs to its fixed point instead of stopping after
+// 250 ms, so that heavy requests answer the same on any machine. Still counted as a deadline hit
+// when it would have stopped.
+inline bool& balancingDeadlineLifted() {
+  static bool lifted = false;
+  return lifted;
+}
+
+}  // namespace varbex

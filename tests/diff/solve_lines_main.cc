@@ -1,0 +1,173 @@
+// Solves one request per input line and prints, per request in input order, its index, whether
+// weight balancing reached its deadline ("D", "-", or "?" when unknown) and a hash of the response
+// (or the whole response with --full). The differential checks compare these outputs between
+// settings, builds and standard libraries.
+//
+// usage: varbex_solve_lines [--plain] [--no-deadline] [--one-thread] [--jobs N] [--full]
+//                           [--library PATH] [IN.jsonl]
+//   --plain        every speed shortcut off
+//   --no-deadline  weight balancing runs to its end, however long it takes
+//   --one-thread   all requests one after another on one thread (the lookahead memo of the
+//                  thread carries over); otherwise each request on a fresh thread
+//   --jobs N       requests solved at once, each on its own fresh thread (default 1)
+//   --library P    solve through varbex_solve of the shared library P (another build) instead
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "model/shortcuts.h"
+#include "solver/balancing_stats.h"
+#include "varbex.h"
+
+namespace {
+
+using SolveFunction = char* (*)(const char*);
+using FreeFunction = void (*)(char*);
+
+struct Options {
+  bool plain = false;
+  bool noDeadline = false;
+  bool oneThread = false;
+  bool full = false;
+  unsigned jobs = 1;
+  std::string library;
+  std::string input = "-";
+};
+
+struct Engine {
+  SolveFunction solve = varbex_solve;
+  FreeFunction release = varbex_free;
+  bool countsDeadline = true;
+};
+
+struct Answer {
+  std::string text;  // the hash or the whole response
+  char deadline = '?';
+};
+
+std::uint64_t fnv1a(const char* text) {
+  std::uint64_t h = 0xcbf29ce484222325ULL;
+  for (const char* p = text; *p; ++p) {
+    h ^= static_cast<unsigned char>(*p);
+    h *= 0x100000001b3ULL;
+  }
+  return h;
+}
+
+Answer solveOne(const Engine& engine, const std::string& request, bool full) {
+  const std::uint64_t hitsBefore = varbex::balancingDeadlineHitsOnThisThread();
+  char* response = engine.solve(request.c_str());
+  Answer answer;
+  if (engine.countsDeadline) {
+    answer.deadline = varbex::balancingDeadlineHitsOnThisThread() != hitsBefore ? 'D' : '-';
+  }
+  if (!response) {
+    answer.text = "null";
+  } else if (full) {
+    answer.text = response;
+  } else {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a(response)));
+    answer.text = hex;
+  }
+  engine.release(response);
+  return answer;
+}
+
+bool parse(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--plain") {
+      options.plain = true;
+    } else if (arg == "--no-deadline") {
+      options.noDeadline = true;
+    } else if (arg == "--one-thread") {
+      options.oneThread = true;
+    } else if (arg == "--full") {
+      options.full = true;
+    } else if (arg == "--jobs" && i + 1 < argc) {
+      options.jobs = static_cast<unsigned>(std::stoul(argv[++i]));
+      if (options.jobs == 0) options.jobs = 1;
+    } else if (arg == "--library" && i + 1 < argc) {
+      options.library = argv[++i];
+    } else if (!arg.empty() && arg[0] != '-') {
+      options.input = arg;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool loadLibrary(const std::string& path, Engine& engine) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    std::fprintf(stderr, "varbex_solve_lines: %s\n", dlerror());
+    return false;
+  }
+  engine.solve = reinterpret_cast<SolveFunction>(dlsym(handle, "varbex_solve"));
+  engine.release = reinterpret_cast<FreeFunction>(dlsym(handle, "varbex_free"));
+  engine.countsDeadline = false;
+  return engine.solve && engine.release;
+}
+
+std::vector<std::string> readLines(const std::string& input) {
+  std::ifstream file;
+  if (input != "-") file.open(input);
+  std::istream& in = input == "-" ? std::cin : file;
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::vector<Answer> solveAll(const Engine& engine, const std::vector<std::string>& requests,
+                             const Options& options) {
+  std::vector<Answer> answers(requests.size());
+  if (options.oneThread) {
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+      answers[i] = solveOne(engine, requests[i], options.full);
+    }
+    return answers;
+  }
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i; (i = next++) < requests.size();) {
+      // A fresh thread starts with an empty lookahead memo, so no answer depends on another.
+      std::thread([&, i] { answers[i] = solveOne(engine, requests[i], options.full); }).join();
+    }
+  };
+  std::vector<std::thread> workers;
+  for (unsigned j = 0; j < options.jobs; ++j) workers.emplace_back(work);
+  for (std::thread& worker : workers) worker.join();
+  return answers;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parse(argc, argv, options)) {
+    std::fprintf(stderr,
+                 "usage: varbex_solve_lines [--plain] [--no-deadline] [--one-thread] [--jobs N] "
+                 "[--full] [--library PATH] [IN.jsonl]\n");
+    return 1;
+  }
+  if (options.plain) varbex::shortcuts() = varbex::Shortcuts::none();
+  varbex::balancingDeadlineLifted() = options.noDeadline;
+  Engine engine;
+  if (!options.library.empty() && !loadLibrary(options.library, engine)) return 1;
+  const std::vector<std::string> requests = readLines(options.input);
+  const std::vector<Answer> answers = solveAll(engine, requests, options);
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    std::printf("%zu %c %s\n", i, answers[i].deadline, answers[i].text.c_str());
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
