@@ -277,7 +277,8 @@ TEST(FreeSpaceTest, SomeItemFitsNoFreeSpaceAnswersAsTheListedSpacesDo) {
                                        tenths(random) * 0.1, policies[random() % 3]));
       }
     }
-    const bool want = someItemFitsNoSpace(candidates, spaces);
+    const bool want = someItemFitsNoSpace(
+        candidates, spaces, cuttingSlack(10, 8, 6, items, candidates.size()).value());
     EXPECT_EQ(someItemFitsNoFreeSpace(10, 8, 6, items, candidates), want);
     fitting += want ? 0 : 1;
   }
@@ -292,7 +293,7 @@ TEST(FreeSpaceTest, SomeItemFitsNoFreeSpaceWithAnItemThatIsNotANumber) {
   const std::vector<PlacedItem> items = {placedAt(1, 0, 0, 9, 8, 6), placedAt(nan, 2, 0, 1, 1, 6),
                                          placedAt(0, 3, 0, 6, 5, 1)};
   const std::vector<ItemRef> candidate = {boxedItem(5, 5, 5, RotationPolicy::Never)};
-  ASSERT_FALSE(someItemFitsNoSpace(candidate, freeSpaces(10, 8, 6, items)));
+  ASSERT_FALSE(someItemFitsNoSpace(candidate, freeSpaces(10, 8, 6, items), 0));
   EXPECT_FALSE(someItemFitsNoFreeSpace(10, 8, 6, items, candidate));
 }
 

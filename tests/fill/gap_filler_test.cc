@@ -175,7 +175,7 @@ std::vector<Layer> plainFillGaps(std::vector<Layer> layers, ItemStack& remaining
   }
   std::vector<FreeSpace> spaces = freeSpaces(width, length, depth, placed);
   while (!remaining.empty() && !spaces.empty()) {
-    if (untilAnItemIsLost && someItemFitsNoSpace(remaining, spaces)) break;
+    if (untilAnItemIsLost && someItemFitsNoSpace(remaining, spaces, 0)) break;
     std::sort(spaces.begin(), spaces.end(), [](const FreeSpace& a, const FreeSpace& b) {
       if (a.z != b.z) return a.z < b.z;
       if (a.volume != b.volume) return a.volume > b.volume;
