@@ -8,6 +8,8 @@
 #   make valgrind  Release build, then the tool on every example under valgrind's memcheck
 #   make bench   time the current tree against bench/baseline-commit (see docs/performance.md)
 #   make bench-check  fail when a guarded benchmark response has changed
+#   make diff-check   shortcuts on against off, and against the reference build, on generated
+#                     requests (DIFF_REQUESTS fresh-thread and DIFF_ONE_THREAD one-thread ones)
 #   make clean   remove build/ (make distclean also removes .deps/ and .apt/)
 # WERROR=1 turns compiler warnings into errors, as CI does.
 
@@ -16,11 +18,13 @@ JOBS ?= 2
 CMAKE ?= cmake
 CTEST ?= ctest
 FUZZ_SECONDS ?= 120
+DIFF_REQUESTS ?= 100000
+DIFF_ONE_THREAD ?= 10000
 
 # Always pass the option, so that a cached ON from an earlier run does not outlive WERROR=1.
 WERROR_FLAG := -DVARBEX_WERROR=$(if $(filter 1 ON on yes,$(WERROR)),ON,OFF)
 
-.PHONY: all bootstrap build run test asan tsan fuzz valgrind bench bench-check clean distclean
+.PHONY: all bootstrap build run test asan tsan fuzz valgrind bench bench-check diff-check clean distclean
 all: build
 
 bootstrap:
@@ -63,6 +67,10 @@ bench: bootstrap
 
 bench-check: bootstrap
 	python3 bench/guard.py check
+
+# Fails on any difference; the differing requests are kept under build/diff/differences/.
+diff-check: bootstrap
+	python3 scripts/diff-check --requests $(DIFF_REQUESTS) --one-thread $(DIFF_ONE_THREAD) --jobs $(JOBS)
 
 clean:
 	rm -rf build
