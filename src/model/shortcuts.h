@@ -28,6 +28,10 @@ struct Shortcuts {
   bool wholeOrNothingStopsEarly = true;
   // Weight balancing: a re-pack's answer is remembered by the exact content of the box.
   bool contentFitMemo = true;
+  // Stability memo: keyed by the six-decimal values as numbers instead of their "%f" texts.
+  bool stabilityMemoKeyedByValues = true;
+  // Lookahead keys: values rounded to millionths inline instead of by llround.
+  bool lookaheadKeysRoundedInline = true;
 
   // Every shortcut off: the plain algorithm.
   static Shortcuts none() {
@@ -42,6 +46,8 @@ struct Shortcuts {
     s.gapFillingKeepsSpacesItemsMayFit = false;
     s.wholeOrNothingStopsEarly = false;
     s.contentFitMemo = false;
+    s.stabilityMemoKeyedByValues = false;
+    s.lookaheadKeysRoundedInline = false;
     return s;
   }
 };

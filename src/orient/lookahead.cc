@@ -9,6 +9,7 @@
 #include "model/box.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
+#include "model/shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -27,6 +28,7 @@ double rowSpanWith(const LookaheadQuestion& question, const OrientedItem& candid
 // NaN) is pinned to the lowest integer, as the x86 instruction does, where llround's result is
 // unspecified. Done inline: this runs for every word of every key, and the library call showed.
 std::int64_t micro(double value) {
+  if (!shortcuts().lookaheadKeysRoundedInline) return std::llround(value * 1000000);
   const double scaled = value * 1000000;
   constexpr double kLimit = 9223372036854775808.0;  // 2^63
   if (!(scaled > -kLimit && scaled < kLimit)) return INT64_MIN;

@@ -182,7 +182,9 @@ bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
 
 // The first item of a shape decides for every later one that shares its six-decimal key.
 bool OrientationChooser::stableForShape(const ItemRef& item) {
-  if (const std::optional<ShapeKey> key = shapeKeyOf(*item, *box_)) {
+  const std::optional<ShapeKey> key =
+      shortcuts().stabilityMemoKeyedByValues ? shapeKeyOf(*item, *box_) : std::nullopt;
+  if (key) {
     const auto found = stableByShape_.find(*key);
     if (found != stableByShape_.end()) return found->second;
     const bool stable = computeStable(item);
