@@ -8,6 +8,7 @@ namespace {
 std::atomic<std::uint64_t> deadlineHits{0};
 std::atomic<std::uint64_t> runs{0};
 thread_local std::uint64_t deadlineHitsOnThisThread = 0;
+thread_local std::uint64_t cutsOnThisThread = 0;
 
 }  // namespace
 
@@ -15,11 +16,14 @@ std::uint64_t balancingDeadlineHits() { return deadlineHits.load(std::memory_ord
 
 std::uint64_t balancingDeadlineHitsOnThisThread() { return deadlineHitsOnThisThread; }
 
+std::uint64_t balancingCutsOnThisThread() { return cutsOnThisThread; }
+
 std::uint64_t balancingRuns() { return runs.load(std::memory_order_relaxed); }
 
-void countBalancingRun(bool stoppedAtDeadline) {
+void countBalancingRun(bool reachedDeadline, bool cutShort) {
   runs.fetch_add(1, std::memory_order_relaxed);
-  if (!stoppedAtDeadline) return;
+  if (cutShort) ++cutsOnThisThread;
+  if (!reachedDeadline) return;
   deadlineHits.fetch_add(1, std::memory_order_relaxed);
   ++deadlineHitsOnThisThread;
 }

@@ -9,9 +9,12 @@ namespace varbex {
 // and no result depends on it.
 std::uint64_t balancingDeadlineHits();
 std::uint64_t balancingRuns();
-// The same count for the calling thread only, so that a tool can tell which request reached it.
+// The same count for the calling thread only, so that a tool can tell which request reached it;
+// and how often balancing was cut short on this thread, which differs from the deadline hits only
+// when a test or tool has given balancing a longer time budget.
 std::uint64_t balancingDeadlineHitsOnThisThread();
+std::uint64_t balancingCutsOnThisThread();
 
-void countBalancingRun(bool stoppedAtDeadline);
+void countBalancingRun(bool reachedDeadline, bool cutShort);
 
 }  // namespace varbex

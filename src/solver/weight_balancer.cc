@@ -78,12 +78,17 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
     return a.totalWeight() > b.totalWeight();
   });
 
-  const Clock::time_point deadline = Clock::now() + kTimeBudget;
-  bool stoppedAtDeadline = false;
-  const bool lifted = balancingDeadlineLifted();
-  const DeadlineTest deadlinePassed = [deadline, lifted, &stoppedAtDeadline] {
-    if (!stoppedAtDeadline && Clock::now() >= deadline) stoppedAtDeadline = true;
-    return stoppedAtDeadline && !lifted;
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point deadline = start + balancingTimeBudget();
+  const Clock::time_point usualDeadline = start + kTimeBudget;
+  bool passedUsualDeadline = false;
+  bool stopped = false;
+  const DeadlineTest deadlinePassed = [&] {
+    if (stopped) return true;
+    const Clock::time_point now = Clock::now();
+    passedUsualDeadline = passedUsualDeadline || now >= usualDeadline;
+    stopped = now >= deadline;
+    return stopped;
   };
   bool moved = true;
   while (moved && !deadlinePassed() && !work.empty()) {
@@ -101,7 +106,7 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
     }
   }
 
-  countBalancingRun(stoppedAtDeadline);
+  countBalancingRun(passedUsualDeadline, stopped);
 
   FilledBoxList result(std::make_shared<DefaultPackedBoxSorter>());
   for (FilledBox& box : work) result.add(std::move(box));

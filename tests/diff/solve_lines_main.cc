@@ -1,12 +1,13 @@
-// Solves one request per input line and prints, per request in input order, its index, whether
-// weight balancing reached its deadline ("D", "-", or "?" when unknown) and a hash of the response
-// (or the whole response with --full). The differential checks compare these outputs between
+// Solves one request per input line and prints, per request in input order, its index, what
+// weight balancing's deadline did ("-" not reached; "D" reached 250 ms; "L" with --no-deadline,
+// cut short even by the longer budget, so that the answer depends on speed; "?" unknown), the
+// milliseconds the solve took and a hash of the response (or the whole response with --full). The differential checks compare these outputs between
 // settings, builds and standard libraries.
 //
 // usage: varbex_solve_lines [--plain] [--no-deadline] [--one-thread] [--jobs N] [--full]
 //                           [--library PATH] [IN.jsonl]
 //   --plain        every speed shortcut off
-//   --no-deadline  weight balancing runs to its end, however long it takes
+//   --no-deadline  weight balancing runs to its end, unless that takes over ten seconds
 //   --one-thread   all requests one after another on one thread (the lookahead memo of the
 //                  thread carries over); otherwise each request on a fresh thread
 //   --jobs N       requests solved at once, each on its own fresh thread (default 1)
@@ -14,11 +15,13 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +54,7 @@ struct Engine {
 struct Answer {
   std::string text;  // the hash or the whole response
   char deadline = '?';
+  long long milliseconds = 0;
 };
 
 std::uint64_t fnv1a(const char* text) {
@@ -62,12 +66,19 @@ std::uint64_t fnv1a(const char* text) {
   return h;
 }
 
-Answer solveOne(const Engine& engine, const std::string& request, bool full) {
+Answer solveOne(const Engine& engine, const std::string& request, bool full, bool lifted) {
   const std::uint64_t hitsBefore = varbex::balancingDeadlineHitsOnThisThread();
+  const std::uint64_t cutsBefore = varbex::balancingCutsOnThisThread();
+  const auto start = std::chrono::steady_clock::now();
   char* response = engine.solve(request.c_str());
   Answer answer;
+  answer.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
   if (engine.countsDeadline) {
-    answer.deadline = varbex::balancingDeadlineHitsOnThisThread() != hitsBefore ? 'D' : '-';
+    const bool reached = varbex::balancingDeadlineHitsOnThisThread() != hitsBefore;
+    const bool cut = varbex::balancingCutsOnThisThread() != cutsBefore;
+    answer.deadline = cut && lifted ? 'L' : reached ? 'D' : '-';
   }
   if (!response) {
     answer.text = "null";
@@ -128,26 +139,58 @@ std::vector<std::string> readLines(const std::string& input) {
   return lines;
 }
 
-std::vector<Answer> solveAll(const Engine& engine, const std::vector<std::string>& requests,
-                             const Options& options) {
-  std::vector<Answer> answers(requests.size());
+void print(std::size_t index, const Answer& answer) {
+  std::printf("%zu %c %lld %s\n", index, answer.deadline, answer.milliseconds,
+              answer.text.c_str());
+}
+
+// Answers are printed in input order as soon as all before them are in, so that a long run shows
+// its progress and the request it waits for.
+class OrderedPrinter {
+ public:
+  explicit OrderedPrinter(std::size_t count) : answers_(count), done_(count, false) {}
+
+  void done(std::size_t index, Answer answer) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    answers_[index] = std::move(answer);
+    done_[index] = true;
+    for (; next_ < done_.size() && done_[next_]; ++next_) {
+      print(next_, answers_[next_]);
+      answers_[next_] = Answer{};
+    }
+    std::fflush(stdout);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<Answer> answers_;
+  std::vector<bool> done_;
+  std::size_t next_ = 0;
+};
+
+void solveAll(const Engine& engine, const std::vector<std::string>& requests,
+              const Options& options) {
+  OrderedPrinter printer(requests.size());
   if (options.oneThread) {
     for (std::size_t i = 0; i < requests.size(); ++i) {
-      answers[i] = solveOne(engine, requests[i], options.full);
+      printer.done(i, solveOne(engine, requests[i], options.full, options.noDeadline));
     }
-    return answers;
+    return;
   }
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     for (std::size_t i; (i = next++) < requests.size();) {
       // A fresh thread starts with an empty lookahead memo, so no answer depends on another.
-      std::thread([&, i] { answers[i] = solveOne(engine, requests[i], options.full); }).join();
+      Answer answer;
+      std::thread([&] {
+        answer = solveOne(engine, requests[i], options.full, options.noDeadline);
+      }).join();
+      printer.done(i, std::move(answer));
     }
   };
   std::vector<std::thread> workers;
   for (unsigned j = 0; j < options.jobs; ++j) workers.emplace_back(work);
   for (std::thread& worker : workers) worker.join();
-  return answers;
 }
 
 }  // namespace
@@ -161,13 +204,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (options.plain) varbex::shortcuts() = varbex::Shortcuts::none();
-  varbex::balancingDeadlineLifted() = options.noDeadline;
+  // Balancing that has not ended after ten seconds is, in practice, swinging items to and fro;
+  // such requests are set aside by the checks ("L").
+  if (options.noDeadline) varbex::balancingTimeBudget() = std::chrono::seconds(10);
   Engine engine;
   if (!options.library.empty() && !loadLibrary(options.library, engine)) return 1;
   const std::vector<std::string> requests = readLines(options.input);
-  const std::vector<Answer> answers = solveAll(engine, requests, options);
-  for (std::size_t i = 0; i < answers.size(); ++i) {
-    std::printf("%zu %c %s\n", i, answers[i].deadline, answers[i].text.c_str());
-  }
+  solveAll(engine, requests, options);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
