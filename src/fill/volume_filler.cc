@@ -10,6 +10,7 @@
 #include "fill/layer_filler.h"
 #include "fill/room.h"
 #include "fill/trial_fill_memo.h"
+#include "model/portable_stable_sort.h"
 #include "model/shortcuts.h"
 #include "orient/orientation_chooser.h"
 #include "orient/trial_packer.h"
@@ -126,7 +127,7 @@ bool anyItemMayTurn(const std::vector<ItemRef>& items) {
 // Larger footprints below smaller ones, deeper below shallower on equal area; every layer keeps
 // its inside and is lowered or raised to lie on the one beneath.
 std::vector<Layer> restack(std::vector<Layer> layers) {
-  std::stable_sort(layers.begin(), layers.end(), [](const Layer& a, const Layer& b) {
+  portableStableSort(layers.begin(), layers.end(), [](const Layer& a, const Layer& b) {
     if (a.area() != b.area()) return a.area() > b.area();
     return a.depth() > b.depth();
   });
@@ -168,10 +169,15 @@ bool readingOrder(const PlacedItem& a, const PlacedItem& b) {
 FilledBox finish(FilledBox filled) {
   if (filled.itemCount() <= 1) return filled;
   std::vector<PlacedItem> items = filled.items();
-  std::stable_sort(items.begin(), items.end(),
-                   [](const PlacedItem& a, const PlacedItem& b) { return readingOrder(a, b); });
+  // The tolerance makes this no strict weak order, so the sort's own steps decide the result.
+  portableStableSort(items.begin(), items.end(),
+                     [](const PlacedItem& a, const PlacedItem& b) { return readingOrder(a, b); });
   return FilledBox(filled.box(), std::move(items));
 }
+
+// Bound by reference rather than copied: a copy of an empty optional in a conditional trips
+// g++ 12's maybe-uninitialized warning once the sorts around it are inlined.
+const std::optional<OrientedItem> kNoOverride;
 
 }  // namespace
 
@@ -246,8 +252,7 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
   const bool keepLayers = !lookaheadMode_ || width != box_->width();
   Layer kept;  // the layer filled last, when layers are kept
   while (!remaining.empty()) {
-    const std::optional<OrientedItem> override =
-        placed.empty() ? firstOrientation : std::optional<OrientedItem>();
+    const std::optional<OrientedItem>& override = placed.empty() ? firstOrientation : kNoOverride;
     const Region region{0, 0, z0, width, length, box_->depth() - z0, 0};
     const auto fillOne = [&](ItemStack& stack, const Region& r) -> const Layer& {
       if (!keepLayers) return filler.fillLayerInPlace(stack, placed, r, true, override);
