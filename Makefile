@@ -66,11 +66,15 @@ fuzz: bootstrap
 # libstdc++, so this build has no test suite.
 libcxx: bootstrap
 	CC=clang CXX=clang++ $(CMAKE) -S . -B build/libcxx -DCMAKE_BUILD_TYPE=Release \
-	  -DVARBEX_BUILD_TESTS=OFF -DCMAKE_CXX_FLAGS=-stdlib=libc++ $(WERROR_FLAG)
+	  -DVARBEX_BUILD_TESTS=OFF -DVARBEX_DIFF_TOOLS=ON -DCMAKE_CXX_FLAGS=-stdlib=libc++ $(WERROR_FLAG)
 	$(CMAKE) --build build/libcxx -j$(JOBS)
 
-crosslib-check: build libcxx
-	scripts/crosslib-check --count $(CROSSLIB_COUNT) build/release/libvarbex.so build/libcxx/libvarbex.so
+# The g++ side is the Release tree of the differential checks, with their generator and runner.
+crosslib-check: libcxx
+	$(CMAKE) -S . -B build/diff/current -DCMAKE_BUILD_TYPE=Release -DVARBEX_BUILD_TESTS=OFF \
+	  -DVARBEX_DIFF_TOOLS=ON $(WERROR_FLAG)
+	$(CMAKE) --build build/diff/current -j$(JOBS) --target varbex_requests varbex_solve_lines
+	scripts/crosslib-check --count $(CROSSLIB_COUNT) build/diff/current build/libcxx
 
 valgrind: build
 	scripts/valgrind build/release/cli/varbex
