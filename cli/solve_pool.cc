@@ -1,0 +1,81 @@
+#include "solve_pool.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace cli {
+
+SolvePool::SolvePool(unsigned threads, size_t queueCapacity, SolveObserver observer)
+    : capacity_(queueCapacity), observer_(std::move(observer)) {
+  for (unsigned i = 0; i < std::max(threads, 1u); ++i) threads_.emplace_back(&SolvePool::work, this);
+}
+
+SolvePool::~SolvePool() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  jobReady_.notify_all();
+  for (std::thread& thread : threads_) thread.join();
+}
+
+std::optional<std::future<Solved>> SolvePool::trySubmit(std::string request) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (queue_.size() >= capacity_) return std::nullopt;
+  return enqueueLocked(std::move(request));
+}
+
+std::future<Solved> SolvePool::submit(std::string request) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  roomReady_.wait(lock, [&] { return queue_.size() < capacity_; });
+  return enqueueLocked(std::move(request));
+}
+
+std::future<Solved> SolvePool::enqueueLocked(std::string request) {
+  queue_.push_back(Job{std::move(request), std::promise<Solved>()});
+  std::future<Solved> future = queue_.back().promise.get_future();
+  jobReady_.notify_one();
+  return future;
+}
+
+size_t SolvePool::queueLength() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.size();
+}
+
+size_t SolvePool::inFlight() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return inFlight_;
+}
+
+void SolvePool::solveInto(Job& job) const {
+  try {
+    const auto start = std::chrono::steady_clock::now();
+    Solved solved = solveOne(job.request);
+    if (observer_) observer_(solved, std::chrono::steady_clock::now() - start);
+    // A client that went away leaves a future nobody reads; the value is simply dropped with it.
+    job.promise.set_value(std::move(solved));
+  } catch (...) {
+    // Memory ran out around the library call; the waiting request fails, the thread goes on.
+    job.promise.set_exception(std::current_exception());
+  }
+}
+
+void SolvePool::work() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    // Queued work is finished even when stopping: every queued job belongs to an accepted request.
+    jobReady_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+    if (queue_.empty()) return;
+    Job job = std::move(queue_.front());
+    queue_.pop_front();
+    ++inFlight_;
+    lock.unlock();
+    roomReady_.notify_one();
+    solveInto(job);
+    lock.lock();
+    --inFlight_;
+  }
+}
+
+}  // namespace cli
