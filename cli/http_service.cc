@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include <sys/socket.h>
+
 #include "batch_stream.h"
 #include "bearer_token.h"
 #include "json_lines.h"
@@ -292,8 +294,17 @@ void HttpService::openapi(const Request&, Response& response) {
 }
 
 int HttpService::bind(const std::string& host, int port) {
-  if (port == 0) return server_->bind_to_any_port(host);
-  return server_->bind_to_port(host, port) ? port : -1;
+  socket_t listening = INVALID_SOCKET;
+  server_->set_socket_options([&listening](socket_t socket) {
+    httplib::default_socket_options(socket);
+    listening = socket;
+  });
+  const int bound = port == 0 ? server_->bind_to_any_port(host) : server_->bind_to_port(host, port) ? port : -1;
+  server_->set_socket_options(httplib::default_socket_options);
+  // The library listens with a backlog of 5, which a burst of clients connecting at once overflows
+  // into resets; listening again on the bound socket only enlarges the backlog.
+  if (bound >= 0 && listening != INVALID_SOCKET) ::listen(listening, SOMAXCONN);
+  return bound;
 }
 
 bool HttpService::serve() {

@@ -6,8 +6,8 @@
 namespace cli {
 
 SolvePool::SolvePool(unsigned threads, size_t queueCapacity, SolveObserver observer)
-    : capacity_(queueCapacity), observer_(std::move(observer)) {
-  for (unsigned i = 0; i < std::max(threads, 1u); ++i) threads_.emplace_back(&SolvePool::work, this);
+    : threadCount_(std::max(threads, 1u)), capacity_(queueCapacity), observer_(std::move(observer)) {
+  for (unsigned i = 0; i < threadCount_; ++i) threads_.emplace_back(&SolvePool::work, this);
 }
 
 SolvePool::~SolvePool() {
@@ -21,14 +21,19 @@ SolvePool::~SolvePool() {
 
 std::optional<std::future<Solved>> SolvePool::trySubmit(std::string request) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (queue_.size() >= capacity_) return std::nullopt;
+  if (!hasRoomLocked()) return std::nullopt;
   return enqueueLocked(std::move(request));
 }
 
 std::future<Solved> SolvePool::submit(std::string request) {
   std::unique_lock<std::mutex> lock(mutex_);
-  roomReady_.wait(lock, [&] { return queue_.size() < capacity_; });
+  roomReady_.wait(lock, [&] { return hasRoomLocked(); });
   return enqueueLocked(std::move(request));
+}
+
+// Counting the running solves too means an idle thread always has room, even with no queue.
+bool SolvePool::hasRoomLocked() const {
+  return queue_.size() + inFlight_ < threadCount_ + capacity_;
 }
 
 std::future<Solved> SolvePool::enqueueLocked(std::string request) {
@@ -71,10 +76,10 @@ void SolvePool::work() {
     queue_.pop_front();
     ++inFlight_;
     lock.unlock();
-    roomReady_.notify_one();
     solveInto(job);
     lock.lock();
     --inFlight_;
+    roomReady_.notify_one();
   }
 }
 

@@ -28,14 +28,15 @@ class SolvePool {
   SolvePool(const SolvePool&) = delete;
   SolvePool& operator=(const SolvePool&) = delete;
 
-  // Queues the request, or gives nothing at once when the queue is full.
+  // Queues the request, or gives nothing at once when every thread is busy and `queueCapacity`
+  // requests already wait.
   std::optional<std::future<Solved>> trySubmit(std::string request);
   // Queues the request, waiting for room; for the later lines of a batch already under way.
   std::future<Solved> submit(std::string request);
 
   size_t queueLength() const;
   size_t inFlight() const;
-  unsigned threadCount() const { return static_cast<unsigned>(threads_.size()); }
+  unsigned threadCount() const { return threadCount_; }
 
  private:
   struct Job {
@@ -43,10 +44,12 @@ class SolvePool {
     std::promise<Solved> promise;
   };
 
+  bool hasRoomLocked() const;
   std::future<Solved> enqueueLocked(std::string request);
   void solveInto(Job& job) const;
   void work();
 
+  const unsigned threadCount_;
   const size_t capacity_;
   const SolveObserver observer_;
   mutable std::mutex mutex_;
