@@ -26,10 +26,13 @@ class Server:
     """One `varbex serve` process and where it listens."""
 
     def __init__(self, tmp_path, *options, env=None):
-        self.log = tmp_path / f"access-{time.monotonic_ns()}.jsonl"
-        self.process = subprocess.Popen(
-            [CLI, "serve", "--listen", "127.0.0.1:0", "--access-log", str(self.log), *options],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        started = time.monotonic_ns()
+        self.log = tmp_path / f"access-{started}.jsonl"
+        self.errors = tmp_path / f"stderr-{started}.txt"
+        with open(self.errors, "wb") as errors:
+            self.process = subprocess.Popen(
+                [CLI, "serve", "--listen", "127.0.0.1:0", "--access-log", str(self.log), *options],
+                stdout=subprocess.PIPE, stderr=errors, env=env)
         ready, _, _ = select.select([self.process.stdout], [], [], TIMEOUT)
         assert ready, "the server printed no address"
         line = self.process.stdout.readline().decode()
@@ -64,11 +67,17 @@ class Server:
     def stop(self):
         """SIGTERM; returns the exit status once the process has drained and exited."""
         self.process.send_signal(signal.SIGTERM)
+        return self.exit_status()
+
+    def exit_status(self):
+        """The exit status once the process has ended, with what it wrote to standard error
+        (a sanitizer's report, say) shown when it is not 0."""
         try:
-            return self.process.wait(timeout=TIMEOUT)
+            status = self.process.wait(timeout=TIMEOUT)
         finally:
             self.process.stdout.close()
-            self.process.stderr.close()
+        assert status == 0, self.errors.read_text(errors="replace")[-20000:]
+        return status
 
     def log_lines(self, count=0):
         """The access log once it has at least `count` lines: a line is written after its answer."""
@@ -293,15 +302,13 @@ def test_32_concurrent_clients_are_all_answered_and_sigterm_loses_none(tmp_path)
     stopper.start()
     results = run_clients(busy, requests, 32, 10**6, stop_on_refusal=True)
     stopper.join()
-    assert busy.process.wait(timeout=TIMEOUT) == 0
+    assert busy.exit_status() == 0
     answered = [outcome for outcomes in results for outcome in outcomes if len(outcome) == 3]
     for index, status, body in answered:
         assert (status, body) == (200, requests[index][1])
     # Every request the server read is in its log: each of them reached its client.
     assert len(busy.log_lines()) - started == len(answered) > 0
     assert all(len(outcomes[-1]) == 2 for outcomes in results)
-    busy.process.stdout.close()
-    busy.process.stderr.close()
 
 
 def test_sigterm_turns_readyz_to_503_and_answers_the_request_in_flight(tmp_path):
@@ -327,8 +334,6 @@ def test_sigterm_turns_readyz_to_503_and_answers_the_request_in_flight(tmp_path)
     kept.close()
     worker.join(TIMEOUT)
     assert outcome["slow"][0] == 200 and json.loads(outcome["slow"][2])["summary"]["total_placed"] > 0
-    assert draining.process.wait(timeout=TIMEOUT) == 0
+    assert draining.exit_status() == 0
     with pytest.raises(ConnectionRefusedError):
         socket.create_connection(("127.0.0.1", draining.port), timeout=TIMEOUT)
-    draining.process.stdout.close()
-    draining.process.stderr.close()
