@@ -86,6 +86,20 @@ def run_wrk(port, script, listing, threads, connections, seconds):
     return result
 
 
+def drain_seconds(script, listing, threads, seconds):
+    """From SIGTERM to exit, sent halfway through a wrk run of `seconds` at 4 connections a thread."""
+    server, port = start_server(threads)
+    command = ['wrk', '-t2', '-c%d' % (4 * threads), '-d%ds' % seconds, '--timeout', '30s',
+               '-s', script, 'http://127.0.0.1:%d' % port, '--', listing]
+    load = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(seconds / 2)
+    start = time.monotonic()
+    stop_server(server)
+    took = time.monotonic() - start
+    load.wait(timeout=seconds + 60)
+    return took
+
+
 def in_process_mean_us(paths, seconds):
     """Mean time of varbex_solve over the workload's requests in turn, on one thread."""
     library = ctypes.CDLL(LIBRARY)
@@ -93,14 +107,14 @@ def in_process_mean_us(paths, seconds):
     library.varbex_solve.argtypes = [ctypes.c_char_p]
     library.varbex_free.argtypes = [ctypes.c_void_p]
     bodies = [open(path, 'rb').read() for path in paths]
-    count, spent, end = 0, 0.0, time.monotonic() + seconds
-    while time.monotonic() < end:
+    count, spent, longest, end = 0, 0.0, 0.0, time.monotonic() + seconds
+    while time.monotonic() < end or count < len(bodies):
         body = bodies[count % len(bodies)]
         start = time.perf_counter()
         library.varbex_free(library.varbex_solve(body))
-        spent += time.perf_counter() - start
-        count += 1
-    return spent / count * 1e6
+        took = time.perf_counter() - start
+        spent, longest, count = spent + took, max(longest, took), count + 1
+    return spent / count * 1e6, longest * 1e6
 
 
 def measure(workload, thread_counts, seconds, folder):
@@ -120,7 +134,8 @@ def measure(workload, thread_counts, seconds, folder):
         finally:
             stop_server(server)
         rows.append((threads, single, loaded))
-    return rows, in_process_mean_us(paths, seconds), len(paths)
+    drain = drain_seconds(script, listing, max(thread_counts), 2 * seconds)
+    return rows, in_process_mean_us(paths, seconds), len(paths), drain
 
 
 def main(argv=None):
@@ -139,15 +154,22 @@ def main(argv=None):
     print('| workload | solving threads | connections | requests/s | p50 | p99 |'
           ' mean at 1 connection | in-process mean | overhead per request |')
     print('|---|---:|---:|---:|---:|---:|---:|---:|---:|')
+    notes = []
     with tempfile.TemporaryDirectory() as folder:
         for name in names:
-            rows, in_process, count = measure(name, thread_counts, args.seconds, folder)
+            rows, (in_process, longest), count, drain = measure(name, thread_counts, args.seconds,
+                                                                folder)
             for threads, single, loaded in rows:
                 print('| %s (%d requests) | %d | %d | %.0f | %.2f ms | %.2f ms | %.2f ms | %.2f ms | %.2f ms |'
                       % (name, count, threads, 4 * threads, loaded['rps'], loaded['p50_us'] / 1000,
                          loaded['p99_us'] / 1000, single['mean_us'] / 1000, in_process / 1000,
                          (single['mean_us'] - in_process) / 1000))
                 sys.stdout.flush()
+            notes.append('%s: longest in-process solve %.1f ms; SIGTERM under load to exit %.2f s'
+                         % (name, longest / 1000, drain))
+    print()
+    for note in notes:
+        print('- ' + note)
 
 
 if __name__ == '__main__':

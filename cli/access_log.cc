@@ -34,7 +34,8 @@ void AccessLog::write(const AccessRecord& record) {
   line["bytes_out"] = record.bytesOut;
   line["ms"] = static_cast<double>(static_cast<long long>(record.milliseconds * 1000)) / 1000;
   // A path is whatever a client sent: invalid UTF-8 is replaced rather than refused.
-  const std::string text = line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  const std::string text =
+      line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
   const std::lock_guard<std::mutex> lock(mutex_);
   std::fprintf(stream_, "%s\n", text.c_str());
   std::fflush(stream_);

@@ -1,12 +1,12 @@
 #include "http_service.h"
 
+#include <httplib.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <exception>
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 #include <utility>
-
-#include <sys/socket.h>
 
 #include "batch_stream.h"
 #include "bearer_token.h"
@@ -26,7 +26,17 @@ constexpr int kReadTimeoutSeconds = 5;
 constexpr int kWriteTimeoutSeconds = 5;
 constexpr int kKeepAliveSeconds = 5;
 constexpr size_t kKeepAliveRequests = 1000;  // a pooled client reconnects rarely
-constexpr const char* kMethods[] = {"GET", "POST", "PUT", "PATCH", "DELETE"};
+
+// Every method a known path may be asked with; all but its own are answered 405.
+struct MethodRoute {
+  const char* method;
+  httplib::Server& (httplib::Server::*add)(const std::string&, httplib::Server::Handler);
+};
+const MethodRoute kMethodRoutes[] = {{"GET", &httplib::Server::Get},
+                                     {"POST", &httplib::Server::Post},
+                                     {"PUT", &httplib::Server::Put},
+                                     {"PATCH", &httplib::Server::Patch},
+                                     {"DELETE", &httplib::Server::Delete}};
 
 // What the logger needs of the request that this connection thread is answering; a connection
 // thread answers one request at a time, and a batch is streamed on the thread that read it.
@@ -103,17 +113,20 @@ HttpService::HttpService(const ServiceConfig& config, AccessLog& log)
               metrics_.countSolve(solved.tally, took);
             }),
       server_(std::make_unique<httplib::Server>()) {
-  configureServer();
+  configureConnections();
+  installHooks();
   addRoutes();
 }
 
 HttpService::~HttpService() = default;
 
-void HttpService::configureServer() {
+void HttpService::configureConnections() {
   // Every request waiting for or holding a solving thread keeps one connection thread; the rest
   // answer the cheap endpoints and absorb slow clients, which never hold a solving thread.
   const size_t connectionThreads = config_.threads + config_.queue + 16;
-  server_->new_task_queue = [connectionThreads] { return new httplib::ThreadPool(connectionThreads); };
+  server_->new_task_queue = [connectionThreads] {
+    return new httplib::ThreadPool(connectionThreads);
+  };
   server_->set_payload_max_length(config_.maxBody);
   // Headers and body go out in separate writes; Nagle would hold the body back for the client's
   // delayed acknowledgement, some 40 ms per answer.
@@ -123,36 +136,51 @@ void HttpService::configureServer() {
   server_->set_keep_alive_timeout(kKeepAliveSeconds);
   server_->set_keep_alive_max_count(kKeepAliveRequests);
   if (!config_.corsOrigin.empty()) {
-    server_->set_default_headers({{"Access-Control-Allow-Origin", config_.corsOrigin}, {"Vary", "Origin"}});
+    server_->set_default_headers(
+        {{"Access-Control-Allow-Origin", config_.corsOrigin}, {"Vary", "Origin"}});
   }
-  // A client that announces its body can be turned away before sending it.
+}
+
+void HttpService::installHooks() {
   server_->set_expect_100_continue_handler([this](const Request& request, Response& response) {
-    if (request.get_header_value<uint64_t>("Content-Length") <= config_.maxBody) return 100;
-    answerError(response, 413, "the body is larger than " + std::to_string(config_.maxBody) + " bytes");
-    return 413;
+    return continueOrRefuse(request, response);
   });
   server_->set_pre_routing_handler([this](const Request& request, Response& response) {
-    currentExchange = Exchange{std::chrono::steady_clock::now(), 0};
-    if (draining_) response.set_header("Connection", "close");
-    // Without a length the server would read until the client closes, past any limit.
-    if (request.method == "POST" && !request.has_header("Content-Length")) {
-      answerError(response, 411, "a Content-Length header is required");
-      response.set_header("Connection", "close");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    return httplib::Server::HandlerResponse::Unhandled;
+    return refusedBeforeRouting(request, response) ? httplib::Server::HandlerResponse::Handled
+                                                   : httplib::Server::HandlerResponse::Unhandled;
   });
-  server_->set_error_handler(httplib::Server::HandlerWithResponse([](const Request& request, Response& response) {
-    if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    response.set_content(errorBody(reasonOf(response.status, request.path)), kJson);
-    return httplib::Server::HandlerResponse::Handled;
-  }));
+  server_->set_error_handler(
+      httplib::Server::HandlerWithResponse([](const Request& request, Response& response) {
+        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        response.set_content(errorBody(reasonOf(response.status, request.path)), kJson);
+        return httplib::Server::HandlerResponse::Handled;
+      }));
   server_->set_exception_handler([](const Request&, Response& response, std::exception_ptr) {
     answerError(response, 500, "internal error");
   });
-  server_->set_logger([this](const Request& request, const Response& response) {
-    logExchange(request, response);
-  });
+  server_->set_logger(
+      [this](const Request& request, const Response& response) { logExchange(request, response); });
+}
+
+// A client that announces its body with "Expect: 100-continue" is turned away before sending it.
+int HttpService::continueOrRefuse(const Request& request, Response& response) const {
+  if (request.get_header_value<uint64_t>("Content-Length") <= config_.maxBody) return 100;
+  answerError(response, 413,
+              "the body is larger than " + std::to_string(config_.maxBody) + " bytes");
+  return 413;
+}
+
+// Starts the exchange's bookkeeping; answers, and returns true, when the request cannot be routed.
+bool HttpService::refusedBeforeRouting(const Request& request, Response& response) {
+  currentExchange = Exchange{std::chrono::steady_clock::now(), 0};
+  if (draining_) response.set_header("Connection", "close");
+  // Without a length the server would read until the client closes, past any limit.
+  if (request.method == "POST" && !request.has_header("Content-Length")) {
+    answerError(response, 411, "a Content-Length header is required");
+    response.set_header("Connection", "close");
+    return true;
+  }
+  return false;
 }
 
 void HttpService::logExchange(const Request& request, const Response& response) {
@@ -166,32 +194,29 @@ void HttpService::logExchange(const Request& request, const Response& response) 
   record.bytesIn = request.body.size();
   record.bytesOut = response.body.size() + exchange.streamedBytes;
   if (exchange.start != std::chrono::steady_clock::time_point{}) {
-    record.milliseconds = std::chrono::duration<double, std::milli>(
-        std::chrono::steady_clock::now() - exchange.start).count();
+    record.milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - exchange.start)
+            .count();
   }
   log_.write(record);
 }
 
 void HttpService::addRoute(const char* path, const char* method, Handler handler) {
   const std::string allow = allowedMethods(method);
-  for (const char* candidate : kMethods) {
-    const bool wanted = std::string(candidate) == method;
-    const httplib::Server::Handler route = [this, handler, allow, wanted](const Request& request, Response& response) {
-      if (!wanted) {
-        response.set_header("Allow", allow);
-        answerError(response, 405, request.method + " is not allowed here; use " + allow);
-      } else if (authorized(request, response)) {
-        (this->*handler)(request, response);
-      }
-    };
-    const std::string where = pattern(path);
-    if (std::string(candidate) == "GET") server_->Get(where, route);
-    if (std::string(candidate) == "POST") server_->Post(where, route);
-    if (std::string(candidate) == "PUT") server_->Put(where, route);
-    if (std::string(candidate) == "PATCH") server_->Patch(where, route);
-    if (std::string(candidate) == "DELETE") server_->Delete(where, route);
+  for (const MethodRoute& route : kMethodRoutes) {
+    const bool wanted = std::string(route.method) == method;
+    (*server_.*route.add)(
+        pattern(path), [this, handler, allow, wanted](const Request& request, Response& response) {
+          if (!wanted) {
+            response.set_header("Allow", allow);
+            answerError(response, 405, request.method + " is not allowed here; use " + allow);
+          } else if (authorized(request, response)) {
+            (this->*handler)(request, response);
+          }
+        });
   }
-  // OPTIONS answers what the path allows; it is also the browsers' preflight, which carries no token.
+  // OPTIONS answers what the path allows; it is also the browsers' preflight, which carries no
+  // token.
   server_->Options(pattern(path), [this, allow](const Request&, Response& response) {
     response.status = 204;
     response.set_header("Allow", allow);
@@ -259,7 +284,8 @@ void HttpService::batch(const Request& request, Response& response) {
     return;
   }
   response.status = 200;
-  response.set_chunked_content_provider("application/x-ndjson", [stream](size_t, httplib::DataSink& sink) {
+  response.set_chunked_content_provider("application/x-ndjson", [stream](size_t,
+                                                                         httplib::DataSink& sink) {
     if (stream->finished()) {
       sink.done();
       return true;
@@ -302,7 +328,9 @@ int HttpService::bind(const std::string& host, int port) {
     httplib::default_socket_options(socket);
     listening = socket;
   });
-  const int bound = port == 0 ? server_->bind_to_any_port(host) : server_->bind_to_port(host, port) ? port : -1;
+  const int bound = port == 0                           ? server_->bind_to_any_port(host)
+                    : server_->bind_to_port(host, port) ? port
+                                                        : -1;
   server_->set_socket_options(httplib::default_socket_options);
   // The library listens with a backlog of 5, which a burst of clients connecting at once overflows
   // into resets; listening again on the bound socket only enlarges the backlog.

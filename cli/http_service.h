@@ -18,11 +18,11 @@ struct Response;
 namespace cli {
 
 struct ServiceConfig {
-  unsigned threads = 1;      // solving threads
-  size_t queue = 64;         // requests that may wait for a solving thread
-  size_t maxBody = 16 << 20; // bytes
-  std::string token;         // required as "Bearer <token>" when not empty
-  std::string corsOrigin;    // the one origin that browsers may call from; empty for none
+  unsigned threads = 1;       // solving threads
+  size_t queue = 64;          // requests that may wait for a solving thread
+  size_t maxBody = 16 << 20;  // bytes
+  std::string token;          // required as "Bearer <token>" when not empty
+  std::string corsOrigin;     // the one origin that browsers may call from; empty for none
 };
 
 // The packer over HTTP: the endpoints, their guards and their bookkeeping, on one HTTP server
@@ -44,12 +44,14 @@ class HttpService {
  private:
   using Handler = void (HttpService::*)(const httplib::Request&, httplib::Response&);
 
-  void configureServer();
+  void configureConnections();
+  void installHooks();
+  int continueOrRefuse(const httplib::Request& request, httplib::Response& response) const;
+  bool refusedBeforeRouting(const httplib::Request& request, httplib::Response& response);
   void addRoute(const char* path, const char* method, Handler handler);
   void addRoutes();
   bool authorized(const httplib::Request& request, httplib::Response& response);
-  bool solveOrReject(const httplib::Request& request, httplib::Response& response,
-                     Solved& solved);
+  bool solveOrReject(const httplib::Request& request, httplib::Response& response, Solved& solved);
   void logExchange(const httplib::Request& request, const httplib::Response& response);
 
   void solve(const httplib::Request& request, httplib::Response& response);

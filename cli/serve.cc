@@ -1,5 +1,7 @@
 #include "serve.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -10,8 +12,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-
-#include <pthread.h>
 
 #include "bearer_token.h"
 #include "exit_status.h"
@@ -41,7 +41,8 @@ int failWith(const std::string& message) {
 // A whole number from `low` to `high`, or false.
 bool parseCount(const std::string& text, unsigned long long low, unsigned long long high,
                 unsigned long long& value) {
-  if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 12 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   value = std::stoull(text);
@@ -52,11 +53,13 @@ bool parseCount(const std::string& text, unsigned long long low, unsigned long l
 bool parseListen(const std::string& text, ServeOptions& options) {
   const size_t colon = text.rfind(':');
   unsigned long long port = 0;
-  if (colon == std::string::npos || colon == 0 || !parseCount(text.substr(colon + 1), 0, 65535, port)) {
+  if (colon == std::string::npos || colon == 0 ||
+      !parseCount(text.substr(colon + 1), 0, 65535, port)) {
     return false;
   }
   std::string host = text.substr(0, colon);
-  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
   options.host = host;
   options.port = static_cast<int>(port);
   return true;
@@ -104,7 +107,8 @@ bool parseServeArguments(int argc, char** argv, ServeOptions& options, std::stri
   for (int i = 2; i < argc; ++i) {
     const std::string name = argv[i];
     if (i + 1 >= argc) {
-      error = name.rfind("--", 0) == 0 ? "option '" + name + "' needs a value" : "unexpected argument '" + name + "'";
+      error = name.rfind("--", 0) == 0 ? "option '" + name + "' needs a value"
+                                       : "unexpected argument '" + name + "'";
       return false;
     }
     if (!applyOption(name, argv[++i], options, error)) return false;
@@ -177,7 +181,8 @@ int run(const ServeOptions& options) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   HttpService service(config, log);
   const int port = service.bind(options.host, options.port);
-  if (port < 0) return failWith("cannot listen on " + options.host + ":" + std::to_string(options.port));
+  if (port < 0)
+    return failWith("cannot listen on " + options.host + ":" + std::to_string(options.port));
   std::printf("varbex: serving on http://%s:%d\n", options.host.c_str(), port);
   std::fflush(stdout);
   std::atomic<bool> served{false};

@@ -6,7 +6,9 @@
 namespace cli {
 
 SolvePool::SolvePool(unsigned threads, size_t queueCapacity, SolveObserver observer)
-    : threadCount_(std::max(threads, 1u)), capacity_(queueCapacity), observer_(std::move(observer)) {
+    : threadCount_(std::max(threads, 1u)),
+      capacity_(queueCapacity),
+      observer_(std::move(observer)) {
   for (unsigned i = 0; i < threadCount_; ++i) threads_.emplace_back(&SolvePool::work, this);
 }
 
