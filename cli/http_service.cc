@@ -59,6 +59,21 @@ void answerError(Response& response, int status, const std::string& message) {
   response.set_content(errorBody(message), kJson);
 }
 
+// Answers before the body is read, then closes the connection, so that the unread body is never
+// taken for the next request. The library closes a connection whose answer it could not finish,
+// so the provider hands over the whole answer and then reports failure.
+void answerAndClose(Response& response, int status, const std::string& message) {
+  response.status = status;
+  response.set_header("Connection", "close");
+  const std::string body = errorBody(message);
+  response.set_content_provider(
+      body.size(), kJson, [body](size_t offset, size_t length, httplib::DataSink& sink) {
+        sink.write(body.data() + offset, length);
+        currentExchange.streamedBytes += length;
+        return false;
+      });
+}
+
 const char* endpointOf(const std::string& path) {
   for (const char* known : {"/v1/solve", "/v1/report", "/v1/batch", "/healthz", "/readyz",
                             "/metrics", "/openapi.json"}) {
@@ -151,7 +166,8 @@ void HttpService::installHooks() {
   });
   server_->set_error_handler(
       httplib::Server::HandlerWithResponse([](const Request& request, Response& response) {
-        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        const bool answered = !response.body.empty() || response.content_provider_ != nullptr;
+    if (answered) return httplib::Server::HandlerResponse::Unhandled;
         response.set_content(errorBody(reasonOf(response.status, request.path)), kJson);
         return httplib::Server::HandlerResponse::Handled;
       }));
@@ -176,8 +192,12 @@ bool HttpService::refusedBeforeRouting(const Request& request, Response& respons
   if (draining_) response.set_header("Connection", "close");
   // Without a length the server would read until the client closes, past any limit.
   if (request.method == "POST" && !request.has_header("Content-Length")) {
-    answerError(response, 411, "a Content-Length header is required");
-    response.set_header("Connection", "close");
+    answerAndClose(response, 411, "a Content-Length header is required");
+    return true;
+  }
+  if (request.get_header_value<uint64_t>("Content-Length") > config_.maxBody) {
+    answerAndClose(response, 413,
+                   "the body is larger than " + std::to_string(config_.maxBody) + " bytes");
     return true;
   }
   return false;

@@ -181,9 +181,18 @@ def test_wrong_paths_methods_and_bodies_get_small_json_errors(server):
 def test_body_over_the_limit_is_refused_before_it_is_sent_in_full(tmp_path):
     limited = Server(tmp_path, "--max-body", "1000")
     with socket.create_connection(("127.0.0.1", limited.port), timeout=TIMEOUT) as client:
-        # Announces a gigabyte, sends a few bytes: an answer can only come before the rest.
-        client.sendall(b"POST /v1/solve HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000000\r\n\r\n{")
-        assert client.recv(100).startswith(b"HTTP/1.1 413 ")
+        # Announces a gigabyte and keeps sending a byte a second, well inside the read timeout:
+        # only a server that answers before the body is in can answer at all.
+        client.sendall(b"POST /v1/solve HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000000\r\n\r\n")
+        for _ in range(TIMEOUT):
+            if select.select([client], [], [], 1)[0]:
+                break
+            client.sendall(b"{")
+        answer = b""
+        while chunk := client.recv(4096):  # then the server closes the connection
+            answer += chunk
+    assert answer.startswith(b"HTTP/1.1 413 ") and b"Connection: close" in answer
+    assert json.loads(answer.split(b"\r\n\r\n", 1)[1])["success"] is False
     assert limited.request("POST", "/v1/solve", b"{}")[0] == 200
     assert limited.stop() == 0
 
