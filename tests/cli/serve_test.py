@@ -252,6 +252,10 @@ def test_token_guards_every_endpoint_but_healthz_and_cors_is_opt_in(tmp_path, se
     assert status == 204 and "Authorization" in headers["Access-Control-Allow-Headers"]
     assert guarded.stop() == 0
     assert "Access-Control-Allow-Origin" not in server.request("POST", "/v1/solve", b"{}")[1]
+    from_environment = Server(tmp_path, env=dict(os.environ, VARBEX_TOKEN="t0ken"))
+    assert from_environment.request("GET", "/metrics")[0] == 401
+    assert from_environment.request("GET", "/metrics", headers={"Authorization": "Bearer t0ken"})[0] == 200
+    assert from_environment.stop() == 0
 
 
 def test_access_log_has_one_line_per_request_and_no_body(server):
