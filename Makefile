@@ -28,12 +28,17 @@ CROSSLIB_COUNT ?= 5000
 # Always pass the option, so that a cached ON from an earlier run does not outlive WERROR=1.
 WERROR_FLAG := -DVARBEX_WERROR=$(if $(filter 1 ON on yes,$(WERROR)),ON,OFF)
 
-.PHONY: all bootstrap build run test asan tsan fuzz libcxx crosslib-check valgrind bench bench-check \
-  diff-check clean distclean
+.PHONY: all bootstrap bootstrap-tests build run test asan tsan fuzz libcxx crosslib-check valgrind \
+  bench bench-check diff-check clean distclean
 all: build
 
+# Building and running need little; the test tools (browser, Dask, sanitizers, ...) come only with
+# the targets that use them.
 bootstrap:
 	@scripts/bootstrap
+
+bootstrap-tests:
+	@scripts/bootstrap --tests
 
 build: bootstrap
 	$(CMAKE) -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DVARBEX_BUILD_TESTS=OFF $(WERROR_FLAG)
@@ -49,22 +54,22 @@ define configure_build_and_test
 	cd $(1) && $(CTEST) --output-on-failure -j$(JOBS)
 endef
 
-test: bootstrap
+test: bootstrap-tests
 	$(call configure_build_and_test,build/debug,)
 
-asan: bootstrap
+asan: bootstrap-tests
 	$(call configure_build_and_test,build/asan,-DVARBEX_SANITIZE=ON)
 
-tsan: bootstrap
+tsan: bootstrap-tests
 	$(call configure_build_and_test,build/tsan,-DVARBEX_TSAN=ON)
 
 # Fails on any finding; the input that caused it is kept under build/fuzz/findings/.
-fuzz: bootstrap
+fuzz: bootstrap-tests
 	WERROR=$(WERROR) JOBS=$(JOBS) scripts/fuzz $(FUZZ_SECONDS)
 
 # Another standard library must give the same answers; GoogleTest from Debian is built for
 # libstdc++, so this build has no test suite.
-libcxx: bootstrap
+libcxx: bootstrap-tests
 	CC=clang CXX=clang++ $(CMAKE) -S . -B build/libcxx -DCMAKE_BUILD_TYPE=Release \
 	  -DVARBEX_BUILD_TESTS=OFF -DVARBEX_DIFF_TOOLS=ON -DCMAKE_CXX_FLAGS=-stdlib=libc++ $(WERROR_FLAG)
 	$(CMAKE) --build build/libcxx -j$(JOBS)
@@ -76,15 +81,15 @@ crosslib-check: libcxx
 	$(CMAKE) --build build/diff/current -j$(JOBS) --target varbex_requests varbex_solve_lines
 	scripts/crosslib-check --count $(CROSSLIB_COUNT) build/diff/current build/libcxx
 
-valgrind: build
+valgrind: bootstrap-tests build
 	scripts/valgrind build/release/cli/varbex
 
 # Both build in Release under build/bench with one compile job; bench/bootstrap adds matplotlib.
-bench: bootstrap
+bench: bootstrap-tests
 	@bench/bootstrap
 	python3 bench/run.py
 
-bench-check: bootstrap
+bench-check: bootstrap-tests
 	python3 bench/guard.py check
 
 # Fails on any difference; the differing requests are kept under build/diff/differences/.

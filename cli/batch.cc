@@ -12,6 +12,7 @@
 
 #include "batch_solver.h"
 #include "exit_status.h"
+#include "json_lines.h"
 #include "progress_bar.h"
 #include "text_file.h"
 
@@ -69,22 +70,6 @@ bool parseBatchArguments(int argc, char** argv, BatchOptions& options, std::stri
     }
   }
   return true;
-}
-
-// One entry per line; a final line end does not start another line, and a "\r" before "\n" is
-// dropped. Blank lines stay, so that output line k always answers input line k.
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    size_t stop = end;
-    if (stop > start && text[stop - 1] == '\r') --stop;
-    lines.emplace_back(text, start, stop - start);
-    start = end + 1;
-  }
-  return lines;
 }
 
 unsigned threadCount(unsigned jobs) {

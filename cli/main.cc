@@ -11,6 +11,7 @@
 #include "batch.h"
 #include "exit_status.h"
 #include "report.h"
+#include "serve.h"
 #include "text_file.h"
 
 namespace {
@@ -25,6 +26,8 @@ constexpr char kUsage[] =
     "       varbex solve [FILE|-] [--pretty] --html REPORT.html\n"
     "       varbex render [RESPONSE.json|-] [-o REPORT.html]\n"
     "       varbex batch [IN.jsonl|-] [-o OUT.jsonl] [--jobs N]\n"
+    "       varbex serve [--listen HOST:PORT] [--threads N] [--queue N] [--max-body BYTES]\n"
+    "                    [--token-file FILE] [--cors ORIGIN] [--access-log FILE|-]\n"
     "       varbex --help | --version\n"
     "\n"
     "solve   packs the items of a JSON request into boxes and prints the JSON response.\n"
@@ -35,6 +38,17 @@ constexpr char kUsage[] =
     "        (to standard output without -o)\n"
     "batch   solves one request per input line on N threads (default: one per core) and\n"
     "        writes one response per line, in input order; a summary goes to standard error\n"
+    "serve   answers requests over HTTP until SIGTERM or SIGINT (see docs/service.md):\n"
+    "          --listen HOST:PORT   address to listen on (default 127.0.0.1:8080; port 0\n"
+    "                               picks a free one, printed at start)\n"
+    "          --threads N          solving threads (default: one per core)\n"
+    "          --queue N            requests that may wait for a thread (default 64);\n"
+    "                               beyond that the answer is 503 with Retry-After\n"
+    "          --max-body BYTES     largest request body (default 16 MiB); larger: 413\n"
+    "          --token-file FILE    require 'Authorization: Bearer <token>' (or set\n"
+    "                               VARBEX_TOKEN); /healthz stays open\n"
+    "          --cors ORIGIN        allow browsers on ORIGIN to call the service\n"
+    "          --access-log FILE|-  one JSON line per request, appended to FILE\n"
     "\n"
     "exit status: 0 all items placed, 3 some items unplaced, 2 request rejected (the\n"
     "message also goes to standard error), 1 usage or input/output error\n";
@@ -315,6 +329,7 @@ int main(int argc, char** argv) {
   if (command.empty()) return usageError("no command given");
   if (command == "render") return cli::renderCommand(argc, argv);
   if (command == "batch") return cli::batchCommand(argc, argv);
+  if (command == "serve") return cli::serveCommand(argc, argv);
   if (command != "solve") return usageError("unknown command '" + command + "'");
   Options options;
   std::string error;

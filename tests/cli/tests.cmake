@@ -8,3 +8,8 @@ target_link_libraries(cli_batch_test PRIVATE util)  # openpty
 
 include(${CMAKE_CURRENT_LIST_DIR}/../python/pytest.cmake)
 varbex_add_pytest(cli_report_browser_test ${CMAKE_CURRENT_LIST_DIR}/report_browser_test.py)
+varbex_add_pytest(cli_serve_test ${CMAKE_CURRENT_LIST_DIR}/serve_test.py)
+if(VARBEX_TSAN)
+  set_property(TEST cli_serve_test APPEND PROPERTY ENVIRONMENT
+    "TSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/httplib_tsan.supp")
+endif()
