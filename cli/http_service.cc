@@ -328,7 +328,7 @@ void HttpService::readiness(const Request&, Response& response) {
   if (draining_) {
     response.status = 503;
     // Also when the drain began after this exchange was let in, so that the client moves on.
-    response.set_header("Connection", "close");
+    if (!response.has_header("Connection")) response.set_header("Connection", "close");
     response.set_content("{\"status\":\"draining\"}", kJson);
   } else {
     response.set_content("{\"status\":\"ready\"}", kJson);
