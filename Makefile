@@ -67,12 +67,12 @@ tsan: bootstrap-tests
 fuzz: bootstrap-tests
 	WERROR=$(WERROR) JOBS=$(JOBS) scripts/fuzz $(FUZZ_SECONDS)
 
-# Another standard library must give the same answers; GoogleTest from Debian is built for
-# libstdc++, so this build has no test suite.
+# Another standard library must give the same answers. GoogleTest and cpp-httplib from Debian are
+# built for libstdc++, so this build has the library and the checks' tools only.
 libcxx: bootstrap-tests
 	CC=clang CXX=clang++ $(CMAKE) -S . -B build/libcxx -DCMAKE_BUILD_TYPE=Release \
 	  -DVARBEX_BUILD_TESTS=OFF -DVARBEX_DIFF_TOOLS=ON -DCMAKE_CXX_FLAGS=-stdlib=libc++ $(WERROR_FLAG)
-	$(CMAKE) --build build/libcxx -j$(JOBS)
+	$(CMAKE) --build build/libcxx -j$(JOBS) --target varbex varbex_requests varbex_solve_lines
 
 # The g++ side is the Release tree of the differential checks, with their generator and runner.
 crosslib-check: libcxx
