@@ -5,6 +5,9 @@
 #   make asan    AddressSanitizer + UndefinedBehaviorSanitizer build, then ctest
 #   make tsan    ThreadSanitizer build, then ctest
 #   make fuzz    build the libFuzzer targets with clang and run each for FUZZ_SECONDS (default 120)
+#   make libcxx  Release build of the library and the tool with clang and libc++
+#   make crosslib-check  compare the answers of the g++ and the libc++ builds on CROSSLIB_COUNT
+#                (default 5000) generated requests; any difference fails
 #   make valgrind  Release build, then the tool on every example under valgrind's memcheck
 #   make bench   time the current tree against bench/baseline-commit (see docs/performance.md)
 #   make bench-check  fail when a guarded benchmark response has changed
@@ -20,11 +23,13 @@ CTEST ?= ctest
 FUZZ_SECONDS ?= 120
 DIFF_REQUESTS ?= 100000
 DIFF_ONE_THREAD ?= 10000
+CROSSLIB_COUNT ?= 5000
 
 # Always pass the option, so that a cached ON from an earlier run does not outlive WERROR=1.
 WERROR_FLAG := -DVARBEX_WERROR=$(if $(filter 1 ON on yes,$(WERROR)),ON,OFF)
 
-.PHONY: all bootstrap build run test asan tsan fuzz valgrind bench bench-check diff-check clean distclean
+.PHONY: all bootstrap build run test asan tsan fuzz libcxx crosslib-check valgrind bench bench-check \
+  diff-check clean distclean
 all: build
 
 bootstrap:
@@ -56,6 +61,16 @@ tsan: bootstrap
 # Fails on any finding; the input that caused it is kept under build/fuzz/findings/.
 fuzz: bootstrap
 	WERROR=$(WERROR) JOBS=$(JOBS) scripts/fuzz $(FUZZ_SECONDS)
+
+# Another standard library must give the same answers; GoogleTest from Debian is built for
+# libstdc++, so this build has no test suite.
+libcxx: bootstrap
+	CC=clang CXX=clang++ $(CMAKE) -S . -B build/libcxx -DCMAKE_BUILD_TYPE=Release \
+	  -DVARBEX_BUILD_TESTS=OFF -DCMAKE_CXX_FLAGS=-stdlib=libc++ $(WERROR_FLAG)
+	$(CMAKE) --build build/libcxx -j$(JOBS)
+
+crosslib-check: build libcxx
+	scripts/crosslib-check --count $(CROSSLIB_COUNT) build/release/libvarbex.so build/libcxx/libvarbex.so
 
 valgrind: build
 	scripts/valgrind build/release/cli/varbex

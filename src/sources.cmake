@@ -1,6 +1,7 @@
 # Library sources, listed by hand in the order data flows up: model, orient, fill, solver, api.
 set(VARBEX_SOURCES
   src/model/rotation_policy.cc
+  src/model/fixed_six.cc
   src/model/box.cc
   src/model/item.cc
   src/model/oriented_item.cc

@@ -7,6 +7,8 @@
 
 #include "fill/free_space.h"
 #include "fill/room.h"
+#include "model/portable_sort.h"
+#include "model/portable_stable_sort.h"
 #include "model/shortcuts.h"
 
 namespace varbex {
@@ -25,11 +27,12 @@ bool hasNaN(const FreeSpace& s) {
 void sortSpaces(std::vector<FreeSpace>& spaces) {
   // A lambda rather than the function's address, so that the sort inlines the comparison.
   const auto before = [](const FreeSpace& a, const FreeSpace& b) { return lowerFirst(a, b); };
-  // A NaN breaks the strict weak order std::sort needs to stay in bounds.
+  // A NaN breaks the strict weak order; such spaces take the merge sort's order, which the
+  // answers for them follow.
   if (std::any_of(spaces.begin(), spaces.end(), hasNaN)) {
-    std::stable_sort(spaces.begin(), spaces.end(), before);
+    portableStableSort(spaces.begin(), spaces.end(), before);
   } else {
-    std::sort(spaces.begin(), spaces.end(), before);
+    portableSort(spaces.begin(), spaces.end(), before);
   }
 }
 

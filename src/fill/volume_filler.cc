@@ -10,6 +10,7 @@
 #include "fill/layer_filler.h"
 #include "fill/room.h"
 #include "fill/trial_fill_memo.h"
+#include "model/portable_stable_sort.h"
 #include "model/shortcuts.h"
 #include "orient/orientation_chooser.h"
 #include "orient/trial_packer.h"
@@ -126,7 +127,7 @@ bool anyItemMayTurn(const std::vector<ItemRef>& items) {
 // Larger footprints below smaller ones, deeper below shallower on equal area; every layer keeps
 // its inside and is lowered or raised to lie on the one beneath.
 std::vector<Layer> restack(std::vector<Layer> layers) {
-  std::stable_sort(layers.begin(), layers.end(), [](const Layer& a, const Layer& b) {
+  portableStableSort(layers.begin(), layers.end(), [](const Layer& a, const Layer& b) {
     if (a.area() != b.area()) return a.area() > b.area();
     return a.depth() > b.depth();
   });
@@ -168,8 +169,9 @@ bool readingOrder(const PlacedItem& a, const PlacedItem& b) {
 FilledBox finish(FilledBox filled) {
   if (filled.itemCount() <= 1) return filled;
   std::vector<PlacedItem> items = filled.items();
-  std::stable_sort(items.begin(), items.end(),
-                   [](const PlacedItem& a, const PlacedItem& b) { return readingOrder(a, b); });
+  // The tolerance makes this no strict weak order, so the sort's own steps decide the result.
+  portableStableSort(items.begin(), items.end(),
+                     [](const PlacedItem& a, const PlacedItem& b) { return readingOrder(a, b); });
   return FilledBox(filled.box(), std::move(items));
 }
 

@@ -1,21 +1,13 @@
 #include "model/box.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include <nlohmann/json.hpp>
 
+#include "model/fixed_six.h"
+
 namespace varbex {
-namespace {
-
-std::string fixedSix(double value) {
-  char text[512];
-  std::snprintf(text, sizeof text, "%f", value);
-  return text;
-}
-
-}  // namespace
 
 bool Box::hasMaxWeight() const { return maxWeight() >= 0; }
 

@@ -1,7 +1,6 @@
 #include "model/oriented_item.h"
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 #include "model/sorted_triple.h"
@@ -47,13 +46,15 @@ std::vector<OrientedItem> OrientedItem::allowedOrientations(const ItemRef& item)
 bool OrientedItem::isStable(double width, double length, double depth) {
   const double height = depth == 0 ? 1.0 : depth;
   const double ratio = std::min(width, length) / height;
-  // atan is monotonic and accurate to an ulp, so a ratio clearly on one side of tan(0.261) is
-  // decided without it; only ratios within a hair of the boundary (and NaN) take the exact test.
-  constexpr double kTanThreshold = 0.2670925944670468;  // tan(0.261), to the nearest double
-  if (ratio > kTanThreshold * (1 + 1e-9)) return true;
-  if (ratio < kTanThreshold * (1 - 1e-9)) return false;
-  // Strict: an angle of exactly 0.261 radians tips over.
-  return std::atan(ratio) > 0.261;
+  // An angle atan(ratio) above 0.261 radians stands, at 0.261 it tips over. atan is monotonic, so
+  // the test is ratio > kLargestTippingRatio, with no atan whose last bit may differ by platform.
+  // Derived once with 300-bit arithmetic (mpmath): a correctly rounded atan(x) exceeds the double
+  // nearest 0.261 exactly when x > tan(m), m the midpoint between that double and the next one up;
+  // tan(m) = 0.26709259446704681530..., and the largest double below it is this constant
+  // (0.26709259446704680662...). glibc's atan gives the same verdict on every double within 1e-9
+  // of it. A NaN ratio compares false: it tips.
+  constexpr double kLargestTippingRatio = 0x1.1180b898f582cp-2;
+  return ratio > kLargestTippingRatio;
 }
 
 bool OrientedItem::hasSameShape(const Item& other) const {

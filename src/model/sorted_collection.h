@@ -6,6 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "model/portable_sort.h"
+#include "model/portable_stable_sort.h"
+
 namespace varbex {
 
 // Elements in insertion order plus a lazily built view in sorter order. The view is rebuilt on the
@@ -51,12 +54,12 @@ class SortedCollection {
     const auto before = [&sorter](const Element& a, const Element& b) {
       return sorter.compare(KeyAccess::of(a), KeyAccess::of(b)) < 0;
     };
-    // A NaN key breaks the strict weak order that std::sort's unguarded loops rely on and could
-    // send them past the ends; the merge sort stays in bounds with any comparator.
+    // A NaN key breaks the strict weak order; such views take the merge sort's order, which the
+    // answers for them follow. Both sorts stay in bounds with any comparator.
     if (std::any_of(sortedView_.begin(), sortedView_.end(), KeyAccess::isUnordered)) {
-      std::stable_sort(sortedView_.begin(), sortedView_.end(), before);
+      portableStableSort(sortedView_.begin(), sortedView_.end(), before);
     } else {
-      std::sort(sortedView_.begin(), sortedView_.end(), before);
+      portableSort(sortedView_.begin(), sortedView_.end(), before);
     }
   }
 

@@ -1,8 +1,9 @@
 #include "orient/shape_key.h"
 
 #include <cmath>
-#include <cstdio>
+#include <string>
 
+#include "model/fixed_six.h"
 #include "orient/word_hash.h"
 
 namespace varbex {
@@ -55,11 +56,9 @@ std::optional<ShapeKey> shapeKeyOf(const Item& item, const Box& box) {
 }
 
 std::string shapeKeyText(const Item& item, const Box& box) {
-  char text[4096];
-  std::snprintf(text, sizeof text, "%f|%f|%f|%d|%f|%f|%f", item.width(), item.length(),
-                item.depth(), static_cast<int>(item.rotationPolicy()), box.width(), box.length(),
-                box.depth());
-  return text;
+  return fixedSix(item.width()) + "|" + fixedSix(item.length()) + "|" + fixedSix(item.depth()) +
+         "|" + std::to_string(static_cast<int>(item.rotationPolicy())) + "|" +
+         fixedSix(box.width()) + "|" + fixedSix(box.length()) + "|" + fixedSix(box.depth());
 }
 
 }  // namespace varbex

@@ -7,6 +7,7 @@
 
 #include "model/packed_box_sorter.h"
 #include "model/packing_attempt.h"
+#include "model/portable_sort.h"
 #include "solver/box_chooser.h"
 #include "solver/weight_balancer.h"
 #include "solver/work_budget.h"
@@ -61,7 +62,7 @@ PackingOutcome::PackingOutcome()
 std::vector<std::string> Solver::groupOrder(const ItemPool& items) {
   const auto counts = items.groupCounts();
   std::vector<std::pair<std::string, std::int32_t>> groups(counts.begin(), counts.end());
-  std::sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
+  portableSort(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
     if (a.second != b.second) return a.second > b.second;
     return a.first < b.first;
   });

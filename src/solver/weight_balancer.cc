@@ -9,6 +9,7 @@
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
 #include "model/packed_box_sorter.h"
+#include "model/portable_sort.h"
 #include "model/shortcuts.h"
 #include "solver/balancing_stats.h"
 
@@ -74,7 +75,7 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
   const double targetLoad = list.meanItemWeight();
   Available available = initialSupply(boxes_, list);
   std::vector<FilledBox> work(list.sorted().begin(), list.sorted().end());
-  std::sort(work.begin(), work.end(), [](const FilledBox& a, const FilledBox& b) {
+  portableSort(work.begin(), work.end(), [](const FilledBox& a, const FilledBox& b) {
     return a.totalWeight() > b.totalWeight();
   });
 

@@ -86,11 +86,15 @@ TEST(OrientedItemTest, CountsEveryCodeButWldAsRotated) {
 }
 
 TEST(OrientedItemTest, JudgesStabilityByTheNarrowSideAgainstTheHeight) {
-  // tan(0.261) rounded to the double whose atan is exactly 0.261.
+  // The largest ratio whose correctly rounded atan is not above 0.261.
   const double boundary = 0x1.1180b898f582cp-2;
-  ASSERT_EQ(std::atan(boundary), 0.261);
   const double justAbove = std::nextafter(boundary, 1.0);
   const double justBelow = std::nextafter(boundary, 0.0);
+#ifdef __GLIBC__
+  // The answers made with glibc's atan stay as they were.
+  EXPECT_EQ(std::atan(boundary), 0.261);
+  EXPECT_GT(std::atan(justAbove), 0.261);
+#endif
   struct Case {
     const char* name;
     double width, length, depth;
@@ -108,6 +112,7 @@ TEST(OrientedItemTest, JudgesStabilityByTheNarrowSideAgainstTheHeight) {
       {"angle_just_above_limit_stands", justAbove, 10, 1, true},
       {"angle_just_below_limit_tips", justBelow, 10, 1, false},
       {"cube_stands", 1, 1, 1, true},
+      {"unordered_ratio_tips", std::nan(""), 10, 1, false},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
