@@ -3,15 +3,15 @@
 // wall time in milliseconds and the whole response. scripts/wasm-check compares the output with
 // the native one.
 //
-// usage: node js/test/solve_lines.mjs IN.jsonl
+// usage: node tests/diff/wasm_solve_lines.mjs IN.jsonl
 import { readFileSync, writeSync } from 'node:fs';
 import { performance } from 'node:perf_hooks';
 
-import { createEngine } from '../engine.js';
+import { createEngine } from '../../js/engine.js';
 
 const [input] = process.argv.slice(2);
 if (!input) {
-  console.error('usage: node solve_lines.mjs IN.jsonl');
+  console.error('usage: node wasm_solve_lines.mjs IN.jsonl');
   process.exit(2);
 }
 const lines = readFileSync(input, 'utf8').split('\n');
