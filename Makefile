@@ -98,10 +98,12 @@ wasm:
 	@scripts/bootstrap --wasm
 	$(EMSCRIPTEN_ENV) emcmake $(CMAKE) -S js -B build/wasm -DCMAKE_BUILD_TYPE=Release
 	$(EMSCRIPTEN_ENV) $(CMAKE) --build build/wasm -j$(JOBS)
+	web/assemble build/web
 
 wasm-test: wasm
 	cd js && node --test test/
 	python3 scripts/wasm-check --requests $(WASM_REQUESTS) --jobs $(JOBS)
+	/usr/bin/python3 -m pytest -q -p no:cacheprovider tests/web
 
 clean:
 	rm -rf build
