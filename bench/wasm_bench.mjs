@@ -1,7 +1,8 @@
 // The WebAssembly counterpart of varbex_bench's timing: each request of a workload solved on a
 // fresh engine instance (as varbex_bench solves each run on a fresh thread), repeated until its
-// runs add up to 30 ms or 5 runs, the median taken, after one untimed pass over the workload. Prints one JSON line per request, with
-// whether its first response equals the file of the same name in RESPONSES (the native answers).
+// runs add up to 30 ms or 5 runs, the median taken, after one untimed pass over the workload.
+// Prints one JSON line per request, with whether its first response equals the file of the same
+// name in RESPONSES (the native answers).
 //
 // usage: node bench/wasm_bench.mjs RESPONSES REQUEST.json...
 import { readFileSync } from 'node:fs';
