@@ -29,12 +29,16 @@ export function compileEngine() {
  */
 export async function createEngine() {
   const module = await compileEngine();
-  const runtime = await createVarbexModule({
+  let instantiationFailed;
+  const failure = new Promise((_, reject) => { instantiationFailed = reject; });
+  // The loader waits for receiveInstance forever; a failed instantiation must end the wait.
+  const runtime = await Promise.race([failure, createVarbexModule({
     instantiateWasm(imports, receiveInstance) {
-      WebAssembly.instantiate(module, imports).then((instance) => receiveInstance(instance, module));
+      WebAssembly.instantiate(module, imports)
+        .then((instance) => receiveInstance(instance, module), instantiationFailed);
       return {};
     },
-  });
+  })]);
   return {
     solveText(text) {
       const request = String(text);

@@ -27,7 +27,8 @@ test('unplaced items are no error', () => {
 test('an error envelope throws RequestError with the library message', () => {
   assert.equal(solveText(faulty), `{"error":"${faultyMessage}","success":false}`);
   assert.throws(() => solve(faulty), (error) =>
-    error instanceof RequestError && error.name === 'RequestError' && error.message === faultyMessage);
+    error instanceof RequestError && error.name === 'RequestError' &&
+    error.message === faultyMessage);
 });
 
 test('the worker solver answers several requests in flight as solveText does', async () => {
@@ -45,7 +46,8 @@ test('the worker solver answers several requests in flight as solveText does', a
 });
 
 test('an idle worker solver does not keep Node running', () => {
-  const script = `import { createWorkerSolver } from ${JSON.stringify(new URL('../index.js', import.meta.url).href)};
+  const index = JSON.stringify(new URL('../index.js', import.meta.url).href);
+  const script = `import { createWorkerSolver } from ${index};
     const solver = await createWorkerSolver();
     console.log((await solver.solve('{}')).success);`;
   const run = spawnSync(process.execPath, ['--input-type=module', '-e', script],

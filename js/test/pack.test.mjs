@@ -12,8 +12,10 @@ const packageDir = fileURLToPath(new URL('..', import.meta.url));
 test('the packed tarball installs offline and solves in an empty project', () => {
   const folder = mkdtempSync(join(tmpdir(), 'varbex-pack-'));
   try {
-    const npm = (args, cwd) => execFileSync('npm', args, { cwd, encoding: 'utf8', timeout: 120_000 });
-    const tarball = npm(['pack', '--silent', '--pack-destination', folder], packageDir).trim().split('\n').at(-1);
+    const npm = (args, cwd) =>
+      execFileSync('npm', args, { cwd, encoding: 'utf8', timeout: 120_000 });
+    const packed = npm(['pack', '--silent', '--pack-destination', folder], packageDir);
+    const tarball = packed.trim().split('\n').at(-1);
     const project = join(folder, 'project');
     execFileSync('mkdir', [project]);
     writeFileSync(join(project, 'package.json'), '{"name": "empty", "private": true}\n');

@@ -50,8 +50,8 @@ try {
   await until(() => $('request').value === exampleText, 'the example in the editor');
   const requestText = $('request').value;
   $('solve').click();
-  const drawn = await until(() => $('report').contentDocument?.querySelectorAll('svg g.item').length,
-                            'the drawing');
+  const drawn = await until(
+    () => $('report').contentDocument?.querySelectorAll('svg g.item').length, 'the drawing');
   const responseText = await (await fetch($('download').href)).text();
   $('request').value = INVALID;
   $('solve').click();
