@@ -4,12 +4,13 @@
 // Prints one JSON line per request, with whether its first response equals the file of the same
 // name in RESPONSES (the native answers).
 //
-// usage: node bench/wasm_bench.mjs RESPONSES REQUEST.json...
+// usage: node bench/wasm_bench.mjs ENGINE RESPONSES REQUEST.json...
+//   ENGINE: the package's engine.js to time (js/engine.js, or a variant's copy beside its dist/)
 import { readFileSync } from 'node:fs';
-import { basename, join } from 'node:path';
+import { basename, join, resolve } from 'node:path';
 import { performance } from 'node:perf_hooks';
 
-import { createEngine } from '../js/engine.js';
+import { pathToFileURL } from 'node:url';
 
 const MIN_TIME_MS = 30;
 const MAX_RUNS = 5;
@@ -20,7 +21,8 @@ const median = (values) => {
   return sorted.length % 2 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
 };
 
-const [responses, ...files] = process.argv.slice(2);
+const [enginePath, responses, ...files] = process.argv.slice(2);
+const { createEngine } = await import(pathToFileURL(resolve(enginePath)).href);
 // One untimed pass first: V8 runs new WebAssembly code in its baseline tier until the optimizing
 // tier has compiled it, so early solves would measure the compiler rather than the engine.
 const warm = await createEngine();
