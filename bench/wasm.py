@@ -6,7 +6,7 @@ ROUNDS rounds and each request keeps its fastest round, so that a busy moment of
 weighs less. A benchmark, not a test: the figures depend on the machine. Run after make wasm:
 
     python3 bench/wasm.py                  # the package's build (js/dist), a Markdown table
-    python3 bench/wasm.py --variant "-O2;-fexceptions"   # also a build with other flags
+    python3 bench/wasm.py --variant="-O2;-fexceptions"   # also a build with other flags
 """
 import argparse
 import gzip
