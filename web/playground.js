@@ -13,13 +13,23 @@ function scriptSafe(text) {
   return text.replaceAll('<', '\\u003c');
 }
 
+// As tall as what the report shows: the lowest bottom of the body's children. (The scroll
+// heights also count the height the frame had before.) Again whenever the page's width changes,
+// since the report's columns wrap.
+function fitReportHeight() {
+  const frame = $('report');
+  const body = frame.contentDocument?.body;
+  if (frame.hidden || !body) return;
+  const bottoms = [...body.children].map((child) => child.getBoundingClientRect().bottom);
+  const margin = parseFloat(getComputedStyle(body).marginBottom);
+  frame.style.height = `${Math.ceil(Math.max(0, ...bottoms) + margin)}px`;
+}
+
 function showReport(page, responseText) {
   const frame = $('report');
   // A function as replacement, so that '$' in the response is taken literally.
   frame.srcdoc = page.replace(REPORT_PLACEHOLDER, () => scriptSafe(responseText));
-  frame.onload = () => {
-    frame.style.height = `${frame.contentDocument.documentElement.scrollHeight + 20}px`;
-  };
+  frame.onload = fitReportHeight;
   frame.hidden = false;
 }
 
@@ -86,6 +96,7 @@ async function main() {
     loadExamples(),
   ]);
   $('solve').addEventListener('click', () => solveRequest(solver, page));
+  window.addEventListener('resize', fitReportHeight);
   $('solve').disabled = false;
   $('status').textContent = 'Ready.';
 }
