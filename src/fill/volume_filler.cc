@@ -175,6 +175,10 @@ FilledBox finish(FilledBox filled) {
   return FilledBox(filled.box(), std::move(items));
 }
 
+// Bound by reference rather than copied: a copy of an empty optional in a conditional trips
+// g++ 12's maybe-uninitialized warning once the sorts around it are inlined.
+const std::optional<OrientedItem> kNoOverride;
+
 }  // namespace
 
 VolumeFiller::VolumeFiller(BoxRef box) : box_(std::move(box)) {}
@@ -248,9 +252,7 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
   const bool keepLayers = !lookaheadMode_ || width != box_->width();
   Layer kept;  // the layer filled last, when layers are kept
   while (!remaining.empty()) {
-    // Assigned, not chosen by '?:', which g++ 12 at -O3 wrongly warns may be read uninitialized.
-    std::optional<OrientedItem> override;
-    if (placed.empty()) override = firstOrientation;
+    const std::optional<OrientedItem>& override = placed.empty() ? firstOrientation : kNoOverride;
     const Region region{0, 0, z0, width, length, box_->depth() - z0, 0};
     const auto fillOne = [&](ItemStack& stack, const Region& r) -> const Layer& {
       if (!keepLayers) return filler.fillLayerInPlace(stack, placed, r, true, override);

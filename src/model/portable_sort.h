@@ -131,8 +131,8 @@ void moveMedianToFirst(RandomIt result, RandomIt a, RandomIt b, RandomIt c, Comp
 // Hoare partition of [first, last) around *pivot. The scans would rely on sentinels that a
 // comparison without a strict weak order may not give; the ends of the whole range stop them.
 template <typename RandomIt, typename Compare>
-RandomIt partition(RandomIt floor, RandomIt ceiling, RandomIt first, RandomIt last,
-                   RandomIt pivot, Compare& comp) {
+RandomIt partitionAround(RandomIt floor, RandomIt ceiling, RandomIt first, RandomIt last,
+                         RandomIt pivot, Compare& comp) {
   while (true) {
     while (first != ceiling && comp(*first, *pivot)) ++first;
     --last;
@@ -157,7 +157,7 @@ void introsortLoop(RandomIt floor, RandomIt ceiling, RandomIt first, RandomIt la
     --depthLimit;
     const RandomIt middle = first + (last - first) / 2;
     moveMedianToFirst(first, first + 1, middle, last - 1, comp);
-    const RandomIt cut = partition(floor, ceiling, first + 1, last, first, comp);
+    const RandomIt cut = partitionAround(floor, ceiling, first + 1, last, first, comp);
     introsortLoop(floor, ceiling, cut, last, depthLimit, comp);
     last = cut;
   }
