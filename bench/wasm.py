@@ -86,7 +86,7 @@ def main():
     package_engine = os.path.join(PACKAGE, 'engine.js')
     if not os.path.exists(os.path.join(PACKAGE, 'dist', 'varbex.wasm')):
         sys.exit('bench/wasm.py: js/dist/varbex.wasm is missing; run make wasm first')
-    engines = {'-O3;-fwasm-exceptions (the package)': package_engine}
+    engines = {'-O3;-fwasm-exceptions;-flto (the package)': package_engine}
     for flags in options.variant:
         engines[flags] = build_variant(flags, options.jobs)
     harness = workloads.build_current(jobs=options.jobs)
