@@ -28,6 +28,7 @@ async function startWorker() {
     worker = new Worker(WORKER_URL, { execArgv });
     worker.on('message', settle);
     worker.on('error', failAll);
+    worker.on('exit', (code) => failAll(new Error(`varbex worker: exited with code ${code}`)));
     // An idle worker does not keep the process alive; one with work does.
     worker.unref();
   } else {
