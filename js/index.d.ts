@@ -138,7 +138,7 @@ export function solveText(text: string): string;
 export interface WorkerSolver {
   solve(request: PackingRequest | string): Promise<PackingResponse>;
   solveText(text: string): Promise<string>;
-  /** Stops the workers; requests still in flight are not answered. */
+  /** Stops the workers; requests still in flight are rejected. */
   terminate(): Promise<void>;
 }
 

@@ -11,7 +11,10 @@ async function startWorker() {
   const pending = new Map();
   let worker;
   const settle = ({ id, text, failure }) => {
-    const { resolve, reject } = pending.get(id);
+    const request = pending.get(id);
+    // An answer that arrives after terminate() has already been rejected.
+    if (request === undefined) return;
+    const { resolve, reject } = request;
     pending.delete(id);
     if (isNode && pending.size === 0) worker.unref();
     if (failure === undefined) resolve(text);
@@ -45,7 +48,10 @@ async function startWorker() {
         worker.postMessage({ id, text });
       });
     },
-    terminate: () => worker.terminate(),
+    terminate() {
+      failAll(new Error('varbex worker: terminated'));
+      return worker.terminate();
+    },
   };
 }
 

@@ -40,6 +40,9 @@ test('the worker solver answers several requests in flight as solveText does', a
     assert.equal(await solver.solveText(example), solveText(example));
     await assert.rejects(solver.solve(faulty), (error) =>
       error instanceof RequestError && error.message === faultyMessage);
+    const unanswered = assert.rejects(solver.solve(example), /terminated/);
+    await solver.terminate();
+    await unanswered;
   } finally {
     await solver.terminate();
   }
