@@ -13,6 +13,10 @@
 #   make bench-check  fail when a guarded benchmark response has changed
 #   make diff-check   shortcuts on against off, and against the reference build, on generated
 #                     requests (DIFF_REQUESTS fresh-thread and DIFF_ONE_THREAD one-thread ones)
+#   make wasm    the engine in WebAssembly (js/dist/) and the playground (build/web/); asks
+#                scripts/bootstrap for Emscripten
+#   make wasm-test  the package's tests, the playground in Chromium, and the WebAssembly answers
+#                against the native ones on WASM_REQUESTS generated requests
 #   make clean   remove build/ (make distclean also removes .deps/ and .apt/)
 # WERROR=1 turns compiler warnings into errors, as CI does.
 
@@ -24,12 +28,15 @@ FUZZ_SECONDS ?= 120
 DIFF_REQUESTS ?= 100000
 DIFF_ONE_THREAD ?= 10000
 CROSSLIB_COUNT ?= 5000
+WASM_REQUESTS ?= 2000
+# Debian's Emscripten finds its JavaScript modules only there when Node is not Debian's.
+EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
 
 # Always pass the option, so that a cached ON from an earlier run does not outlive WERROR=1.
 WERROR_FLAG := -DVARBEX_WERROR=$(if $(filter 1 ON on yes,$(WERROR)),ON,OFF)
 
 .PHONY: all bootstrap bootstrap-tests build run test asan tsan fuzz libcxx crosslib-check valgrind \
-  bench bench-check diff-check clean distclean
+  bench bench-check diff-check wasm wasm-test clean distclean
 all: build
 
 # Building and running need little; the test tools (browser, Dask, sanitizers, ...) come only with
@@ -95,6 +102,17 @@ bench-check: bootstrap-tests
 # Fails on any difference; the differing requests are kept under build/diff/differences/.
 diff-check: bootstrap
 	python3 scripts/diff-check --requests $(DIFF_REQUESTS) --one-thread $(DIFF_ONE_THREAD) --jobs $(JOBS)
+
+wasm:
+	@scripts/bootstrap --wasm
+	$(EMSCRIPTEN_ENV) emcmake $(CMAKE) -S js -B build/wasm -DCMAKE_BUILD_TYPE=Release
+	$(EMSCRIPTEN_ENV) $(CMAKE) --build build/wasm -j$(JOBS)
+	web/assemble build/web
+
+wasm-test: bootstrap-tests wasm
+	cd js && node --test test/
+	python3 scripts/wasm-check --requests $(WASM_REQUESTS) --jobs $(JOBS)
+	/usr/bin/python3 -m pytest -q -p no:cacheprovider tests/web
 
 clean:
 	rm -rf build
