@@ -103,7 +103,7 @@ def native_response(request_text, tmp_path):
     line.write_text(request_text.replace('\n', ' ') + '\n', encoding='utf-8')
     out = subprocess.run([str(SOLVE_LINES), '--one-thread', '--full', str(line)],
                          check=True, capture_output=True, text=True).stdout
-    return out.rstrip('\n').split(' ', 2)[2]
+    return out.rstrip('\n').split(' ', 3)[3]  # index, deadline flag, milliseconds, response
 
 
 @pytest.fixture(scope='module')
