@@ -25,6 +25,7 @@ set(VARBEX_SOURCES
   src/fill/volume_filler.cc
   src/solver/box_chooser.cc
   src/solver/weight_balancer.cc
+  src/solver/balancing_states.cc
   src/solver/content_fit_memo.cc
   src/solver/balancing_stats.cc
   src/solver/solver.cc

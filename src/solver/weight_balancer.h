@@ -13,6 +13,7 @@
 #include "model/box_pool.h"
 #include "model/filled_box.h"
 #include "model/filled_box_list.h"
+#include "solver/balancing_states.h"
 #include "solver/content_fit_memo.h"
 
 namespace varbex {
@@ -20,7 +21,8 @@ namespace varbex {
 // Evens out the item loads of filled boxes: moves one ungrouped item at a time from a heavier to
 // a lighter box, re-packing both from scratch (possibly into other box types), while the move
 // strictly narrows their gap without lifting the lighter box above the mean load. Stops when a
-// sweep over all pairs finds no move, or after 250 ms.
+// sweep over all pairs finds no move, when a move returns to a state it has been in, or after
+// 250 ms.
 class WeightBalancer {
  public:
   using Available = std::unordered_map<const Box*, std::int64_t>;
@@ -47,18 +49,10 @@ class WeightBalancer {
  private:
   using FitKey = std::pair<std::vector<const Item*>, const Box*>;
 
-  // The last move made: a weight and the work-list positions it went from and to.
-  struct Move {
-    double weight = 0;
-    std::size_t from = 0;
-    std::size_t to = 0;
-    bool made = false;
-  };
-
   bool undoesLastMove(double weight, std::size_t from, std::size_t to) const;
 
   BoxPool boxes_;
-  Move lastMove_;
+  BalancingMove lastMove_;
   std::map<FitKey, std::optional<FilledBox>> fitMemo_;
   // Behind fitMemo_: the same packings found for other objects of the same content.
   ContentFitMemo contentFits_;
