@@ -5,7 +5,8 @@
 
 namespace cli {
 
-SolvePool::SolvePool(unsigned threads, size_t queueCapacity, SolveObserver observer)
+SolvePool::SolvePool(const SolveLimits&, unsigned threads, size_t queueCapacity,
+                     SolveObserver observer)
     : threadCount_(std::max(threads, 1u)),
       capacity_(queueCapacity),
       observer_(std::move(observer)) {
@@ -21,16 +22,16 @@ SolvePool::~SolvePool() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-std::optional<std::future<Solved>> SolvePool::trySubmit(std::string request) {
+std::optional<std::future<Solved>> SolvePool::trySubmit(std::string request, CancelFlag cancel) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (!hasRoomLocked()) return std::nullopt;
-  return enqueueLocked(std::move(request));
+  return enqueueLocked(std::move(request), std::move(cancel));
 }
 
-std::future<Solved> SolvePool::submit(std::string request) {
+std::future<Solved> SolvePool::submit(std::string request, CancelFlag cancel) {
   std::unique_lock<std::mutex> lock(mutex_);
   roomReady_.wait(lock, [&] { return hasRoomLocked(); });
-  return enqueueLocked(std::move(request));
+  return enqueueLocked(std::move(request), std::move(cancel));
 }
 
 // Counting the running solves too means an idle thread always has room, even with no queue.
@@ -38,8 +39,8 @@ bool SolvePool::hasRoomLocked() const {
   return queue_.size() + inFlight_ < threadCount_ + capacity_;
 }
 
-std::future<Solved> SolvePool::enqueueLocked(std::string request) {
-  queue_.push_back(Job{std::move(request), std::promise<Solved>()});
+std::future<Solved> SolvePool::enqueueLocked(std::string request, CancelFlag cancel) {
+  queue_.push_back(Job{std::move(request), std::promise<Solved>(), std::move(cancel)});
   std::future<Solved> future = queue_.back().promise.get_future();
   jobReady_.notify_one();
   return future;
@@ -56,6 +57,12 @@ size_t SolvePool::inFlight() const {
 }
 
 void SolvePool::solveInto(Job& job) const {
+  if (job.cancel && *job.cancel) {
+    Solved cancelled;
+    cancelled.failure = SolveFailure::kCancelled;
+    job.promise.set_value(std::move(cancelled));
+    return;
+  }
   try {
     const auto start = std::chrono::steady_clock::now();
     Solved solved = solveOne(job.request);
