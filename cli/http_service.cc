@@ -365,17 +365,13 @@ bool HttpService::handle(MHD_Connection* connection, Exchange& exchange, const c
     return answer(connection, exchange, std::move(*refusal));
   }
   if (*uploadSize > 0) {
-    // Counted as it arrives: a body without a length is cut off at the limit, never held past it.
+    // Counted as it arrives: a body without a length is held only up to the limit. The server
+    // library cannot answer in the middle of a body, so the rest is read and dropped, within the
+    // body's deadline, and answered 413 at its end.
     if (!exchange.refused && !exchange.overLimit) {
       if (exchange.request.body.size() + *uploadSize > config_.maxBody) {
         exchange.overLimit = true;
         std::string().swap(exchange.request.body);
-        HttpResponse refusal = errorAnswer(
-            413, "the body is larger than " + std::to_string(config_.maxBody) + " bytes");
-        refusal.setHeader("Connection", "close");
-        // Where the server library cannot answer in the middle of a body, the connection is
-        // dropped instead.
-        if (!answer(connection, exchange, std::move(refusal))) return false;
       } else {
         exchange.request.body.append(upload, *uploadSize);
       }
@@ -383,7 +379,14 @@ bool HttpService::handle(MHD_Connection* connection, Exchange& exchange, const c
     *uploadSize = 0;
     return true;
   }
-  if (exchange.refused || exchange.overLimit) return true;
+  if (exchange.refused) return true;
+  if (exchange.overLimit) {
+    HttpResponse refusal =
+        errorAnswer(413, "the body is larger than " + std::to_string(config_.maxBody) + " bytes");
+    refusal.setHeader("Connection", "close");
+    exchange.refused = true;
+    return answer(connection, exchange, std::move(refusal));
+  }
   if (exchange.connection != nullptr) {
     const std::lock_guard<std::mutex> lock(connectionsMutex_);
     exchange.connection->phase = Phase::kAnswering;
