@@ -225,10 +225,8 @@ def test_stalled_and_vanished_clients_hold_no_solving_thread(tmp_path):
     vanished.close()  # while its request is being solved
     single.wait_for_gauge("varbex_solves_in_flight", 0)
     assert single.request("POST", "/v1/solve", (SOURCE_DIR / "examples" / "basic.json").read_bytes())[0] == 200
-    # Cut off after the read timeout: its half request is refused and the connection closed.
-    assert stalled.recv(100).startswith(b"HTTP/1.1 400 ")
-    while stalled.recv(4096):
-        pass
+    # Cut off once it has been idle too long: the connection is closed under the half request.
+    assert stalled.recv(100) == b""
     stalled.close()
     assert single.stop() == 0
 
