@@ -123,7 +123,7 @@ void countRejection(Metrics& metrics, const std::string& path, int status) {
 HttpService::HttpService(const ServiceConfig& config, AccessLog& log)
     : config_(config),
       log_(log),
-      pool_(config.threads, config.queue,
+      pool_(config.limits, config.threads, config.queue,
             [this](const Solved& solved, std::chrono::duration<double> took) {
               metrics_.countSolve(solved.tally, took);
             }),

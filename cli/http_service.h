@@ -23,6 +23,7 @@ struct ServiceConfig {
   size_t maxBody = 16 << 20;  // bytes
   std::string token;          // required as "Bearer <token>" when not empty
   std::string corsOrigin;     // the one origin that browsers may call from; empty for none
+  SolveLimits limits;         // of each solve
 };
 
 // The packer over HTTP: the endpoints, their guards and their bookkeeping, on one HTTP server

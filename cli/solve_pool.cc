@@ -5,8 +5,11 @@
 
 namespace cli {
 
-SolvePool::SolvePool(unsigned threads, size_t queueCapacity, SolveObserver observer)
-    : threadCount_(std::max(threads, 1u)),
+SolvePool::SolvePool(const SolveLimits& limits, unsigned threads, size_t queueCapacity,
+                     SolveObserver observer, std::string workerProgram)
+    : limits_(limits),
+      workerProgram_(std::move(workerProgram)),
+      threadCount_(std::max(threads, 1u)),
       capacity_(queueCapacity),
       observer_(std::move(observer)) {
   for (unsigned i = 0; i < threadCount_; ++i) threads_.emplace_back(&SolvePool::work, this);
@@ -21,16 +24,16 @@ SolvePool::~SolvePool() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-std::optional<std::future<Solved>> SolvePool::trySubmit(std::string request) {
+std::optional<std::future<Solved>> SolvePool::trySubmit(std::string request, CancelFlag cancel) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (!hasRoomLocked()) return std::nullopt;
-  return enqueueLocked(std::move(request));
+  return enqueueLocked(std::move(request), std::move(cancel));
 }
 
-std::future<Solved> SolvePool::submit(std::string request) {
+std::future<Solved> SolvePool::submit(std::string request, CancelFlag cancel) {
   std::unique_lock<std::mutex> lock(mutex_);
   roomReady_.wait(lock, [&] { return hasRoomLocked(); });
-  return enqueueLocked(std::move(request));
+  return enqueueLocked(std::move(request), std::move(cancel));
 }
 
 // Counting the running solves too means an idle thread always has room, even with no queue.
@@ -38,8 +41,8 @@ bool SolvePool::hasRoomLocked() const {
   return queue_.size() + inFlight_ < threadCount_ + capacity_;
 }
 
-std::future<Solved> SolvePool::enqueueLocked(std::string request) {
-  queue_.push_back(Job{std::move(request), std::promise<Solved>()});
+std::future<Solved> SolvePool::enqueueLocked(std::string request, CancelFlag cancel) {
+  queue_.push_back(Job{std::move(request), std::move(cancel), std::promise<Solved>()});
   std::future<Solved> future = queue_.back().promise.get_future();
   jobReady_.notify_one();
   return future;
@@ -55,16 +58,19 @@ size_t SolvePool::inFlight() const {
   return inFlight_;
 }
 
-void SolvePool::solveInto(Job& job) const {
+int solveWorkerCommand(int, char**) { return 1; }
+
+static void solveInto(const SolvePool::SolveObserver& observer_, std::string& request,
+                      std::promise<Solved>& promise) {
   try {
     const auto start = std::chrono::steady_clock::now();
-    Solved solved = solveOne(job.request);
+    Solved solved = solveOne(request);
     if (observer_) observer_(solved, std::chrono::steady_clock::now() - start);
     // A client that went away leaves a future nobody reads; the value is simply dropped with it.
-    job.promise.set_value(std::move(solved));
+    promise.set_value(std::move(solved));
   } catch (...) {
     // Memory ran out around the library call; the waiting request fails, the thread goes on.
-    job.promise.set_exception(std::current_exception());
+    promise.set_exception(std::current_exception());
   }
 }
 
@@ -78,7 +84,7 @@ void SolvePool::work() {
     queue_.pop_front();
     ++inFlight_;
     lock.unlock();
-    solveInto(job);
+    solveInto(observer_, job.request, job.promise);
     lock.lock();
     --inFlight_;
     roomReady_.notify_one();
