@@ -21,10 +21,11 @@ struct Tally {
   Tally& operator+=(const Tally& other);
 };
 
-// Why a solve gave no response.
+// Why a solve gave no response: it ran past its time or memory limit, its worker process died,
+// or its client gave up on it.
 enum class SolveFailure { kNone, kTimeout, kMemory, kCrashed, kCancelled };
 
-// One solved request: the library's response text and its share of the summary; the response is
+// One solved request: the library's response text and its share of the summary. The response is
 // empty when `failure` is not kNone.
 struct Solved {
   std::string response;

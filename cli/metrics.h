@@ -19,10 +19,10 @@ enum class Rejection { kUnauthorized, kLengthRequired, kBodyTooLarge, kQueueFull
 struct Gauges {
   size_t inFlight = 0;
   size_t queueLength = 0;
-  long long timeouts = 0;     // solves stopped at the time limit
-  long long memoryKills = 0;  // solves stopped at the memory limit
-  long long crashes = 0;      // solving workers that died on their own
-  long long restarts = 0;     // solving workers started in place of one that ended
+  unsigned long long timeouts = 0;     // solves stopped at the time limit
+  unsigned long long memoryKills = 0;  // solves stopped at the memory limit
+  unsigned long long crashes = 0;      // solving workers that died on their own
+  unsigned long long restarts = 0;     // solving workers started in place of one that ended
 };
 
 // The service's counters, safe to update from any thread, written in the Prometheus text format.
