@@ -134,13 +134,6 @@ bool peerClosed(int socket) {
   return got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
 }
 
-// Nothing more has arrived on the socket, so no request is on its way that the server has not seen.
-bool nothingUnread(int socket) {
-  char byte = 0;
-  const ssize_t got = ::recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-  return got <= 0;
-}
-
 // Waits for a solve, cancelling it when the client hangs up meanwhile.
 Solved awaitSolve(std::future<Solved>& future, const CancelFlag& cancel,
                   const std::function<bool()>& clientGone) {
@@ -664,8 +657,9 @@ int HttpService::bind(const std::string& host, int port) {
   return info != nullptr ? info->port : port;
 }
 
-// Cuts the connections that overstay a phase's deadline, and during a drain the ones that wait
-// between requests. Shutting the socket down makes the server library's own thread see the end
+// Cuts the connections that overstay a phase's deadline. Idle kept-alive connections are left to
+// the idle limit even during a drain: a request that a client sends on one meanwhile is answered,
+// with "Connection: close", rather than lost to a close it could not see coming. Shutting the socket down makes the server library's own thread see the end
 // of the stream and close the connection; the socket stays open until then, so it is never
 // another connection's.
 void HttpService::watchDeadlines() {
@@ -678,9 +672,7 @@ void HttpService::watchDeadlines() {
       const bool late =
           (connection->phase == Phase::kWaiting && now - connection->since > kHeaderDeadline) ||
           (connection->phase == Phase::kBody && now - connection->since > kBodyDeadline);
-      const bool idleInDrain = draining_ && connection->phase == Phase::kWaiting &&
-                               nothingUnread(connection->socket);
-      if (late || idleInDrain) {
+      if (late) {
         ::shutdown(connection->socket, SHUT_RDWR);
         connection->cut = true;
       }
