@@ -30,7 +30,7 @@ struct ServiceConfig {
   std::string corsOrigin;     // the one origin that browsers may call from; empty for none
   SolveLimits limits;         // what one solve may take
   unsigned maxConnections = 1000;  // open connections in all
-  unsigned maxPerClient = 128;     // open connections from one client address
+  unsigned maxPerClient = 256;     // open connections from one client address
 };
 
 // A request as an endpoint sees it: read whole and checked, header names in lower case.
