@@ -348,3 +348,41 @@ def test_sigterm_turns_readyz_to_503_and_answers_the_request_in_flight(tmp_path)
     assert draining.exit_status() == 0
     with pytest.raises(ConnectionRefusedError):
         socket.create_connection(("127.0.0.1", draining.port), timeout=TIMEOUT)
+
+
+def test_sigterm_finishes_a_batch_stream_and_answers_kept_alive_clients(tmp_path):
+    draining = Server(tmp_path, "--threads", "2")
+    kept = [draining.connect() for _ in range(8)]  # each used once before the signal, then idle
+    for connection in kept:
+        connection.request("GET", "/healthz")
+        response = connection.getresponse()
+        assert response.read() == b'{"status":"alive"}' and response.getheader("Connection") is None
+    line = slow_request(items=30)
+    lines = (line + b"\n") * 200
+    expected = subprocess.run([CLI, "batch", "-"], input=lines, capture_output=True, timeout=TIMEOUT).stdout
+    streaming = draining.connect()
+    streaming.request("POST", "/v1/batch", body=lines)
+    stream = streaming.getresponse()
+    received = stream.readline()
+    draining.process.send_signal(signal.SIGTERM)
+    deadline = time.monotonic() + TIMEOUT
+    while True:  # the drain has begun once new connections are refused
+        try:
+            socket.create_connection(("127.0.0.1", draining.port), timeout=TIMEOUT).close()
+        except ConnectionRefusedError:
+            break
+        assert time.monotonic() < deadline
+        time.sleep(0.01)
+    # A request sent on a kept-alive connection during the drain is read and answered, and the
+    # answer says that the connection ends with it.
+    basic = (SOURCE_DIR / "examples" / "basic.json").read_bytes()
+    for connection in kept:
+        connection.request("POST", "/v1/solve", body=basic)
+        response = connection.getresponse()
+        assert (response.status, response.getheader("Connection")) == (200, "close")
+        assert response.read() == library_response(SOURCE_DIR / "examples" / "basic.json")
+        connection.close()
+    received += stream.read()  # to its last line and the final chunk, or http.client raises
+    streaming.close()
+    assert received.count(b"\n") == 200 and received == expected
+    assert draining.exit_status() == 0
