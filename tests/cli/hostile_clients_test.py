@@ -85,6 +85,9 @@ class Watch:
             thread.join(TIMEOUT)
         if failure[0] is not None:
             return
+        # Shown with pytest -s: the figures behind the table in docs/service.md.
+        print(f"\n  resident {self.idle / 2**20:.1f} MB idle, +{(self.peak - self.idle) / 2**20:.1f} MB at"
+              f" peak; {len(self.statuses)} control requests, slowest {max(self.latencies) * 1000:.0f} ms")
         assert self.statuses and set(self.statuses) == {200}
         assert max(self.latencies) < CONTROL_BOUND, max(self.latencies)
         if not SANITIZED:
