@@ -94,7 +94,7 @@ bool applyOption(const std::string& name, const std::string& value, ServeOptions
     valid = parseCount(value, 1, 86400, number);
     service.limits.timeout = std::chrono::seconds(number);
   } else if (name == "--solve-memory") {
-    valid = parseCount(value, 16, 1u << 20, number);
+    valid = parseCount(value, 0, 1u << 20, number);  // 0: no limit
     service.limits.memoryMiB = static_cast<size_t>(number);
   } else if (name == "--max-connections") {
     valid = parseCount(value, 1, 100000, number);
