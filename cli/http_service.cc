@@ -26,14 +26,6 @@ namespace cli {
 // body, or answering it. The first two have deadlines for the whole phase, however the bytes trickle.
 enum class Phase { kWaiting, kBody, kAnswering };
 
-struct Connection {
-  MHD_Connection* handle = nullptr;
-  int socket = -1;
-  Phase phase = Phase::kWaiting;
-  std::chrono::steady_clock::time_point since;
-  bool cut = false;
-};
-
 // One request from its first line to its last byte out.
 struct Exchange {
   Connection* connection = nullptr;
@@ -44,6 +36,17 @@ struct Exchange {
   HttpRequest request;
   int status = 0;           // 0 until an answer is queued
   std::shared_ptr<std::atomic<size_t>> bytesOut = std::make_shared<std::atomic<size_t>>(0);
+};
+
+struct Connection {
+  MHD_Connection* handle = nullptr;
+  int socket = -1;
+  Phase phase = Phase::kWaiting;
+  std::chrono::steady_clock::time_point since;
+  bool cut = false;
+  // The request under way. Owned here, since the server library tells of a request's end only
+  // when it reached the handler, not when it refused the request itself.
+  std::unique_ptr<Exchange> exchange;
 };
 
 namespace {
@@ -196,6 +199,7 @@ MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, con
                      const char* version, const char* upload, size_t* uploadSize, void** context) {
   auto* service = static_cast<HttpService*>(cls);
   if (*context == nullptr) *context = service->requestBegun(connection);
+  if (*context == nullptr) return MHD_NO;
   try {
     (void)version;
     return service->handle(connection, *static_cast<Exchange*>(*context), url, method, upload,
@@ -308,21 +312,24 @@ void HttpService::connectionClosed(Connection* connection) {
 }
 
 Exchange* HttpService::requestBegun(MHD_Connection* connection) {
-  auto* exchange = new Exchange;
-  exchange->start = Clock::now();
   const MHD_ConnectionInfo* info =
       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
-  if (info != nullptr) exchange->connection = static_cast<Connection*>(info->socket_context);
-  return exchange;
+  auto* owner = info != nullptr ? static_cast<Connection*>(info->socket_context) : nullptr;
+  if (owner == nullptr) return nullptr;
+  owner->exchange = std::make_unique<Exchange>();
+  owner->exchange->start = Clock::now();
+  owner->exchange->connection = owner;
+  return owner->exchange.get();
 }
 
 void HttpService::requestEnded(Exchange* exchange) {
   if (exchange == nullptr) return;
-  const std::unique_ptr<Exchange> owned(exchange);
-  if (exchange->connection != nullptr) {
+  Connection& connection = *exchange->connection;
+  const std::unique_ptr<Exchange> owned = std::move(connection.exchange);
+  {
     const std::lock_guard<std::mutex> lock(connectionsMutex_);
-    exchange->connection->phase = Phase::kWaiting;
-    exchange->connection->since = Clock::now();
+    connection.phase = Phase::kWaiting;
+    connection.since = Clock::now();
   }
   if (exchange->status == 0) return;  // the client left before any answer
   const HttpRequest& request = exchange->request;
@@ -353,7 +360,12 @@ bool HttpService::handle(MHD_Connection* connection, Exchange& exchange, const c
       exchange.connection->since = Clock::now();
     }
     std::optional<HttpResponse> refusal = refusalBeforeBody(connection, exchange.request, url, method);
-    if (!refusal) return true;
+    if (!refusal) {
+      // A length already checked against the limit: one allocation instead of a growing copy.
+      const std::string* length = exchange.request.header("content-length");
+      if (length != nullptr) exchange.request.body.reserve(*parseLength(*length));
+      return true;
+    }
     exchange.refused = true;
     return answer(connection, exchange, std::move(*refusal));
   }
