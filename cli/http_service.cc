@@ -1,5 +1,6 @@
 #include "http_service.h"
 
+#include <malloc.h>
 #include <microhttpd.h>
 #include <netdb.h>
 #include <sys/socket.h>
@@ -65,6 +66,8 @@ constexpr unsigned kIdleSeconds = 5;
 constexpr size_t kHeaderMemory = 32 * 1024;
 constexpr size_t kMaxHeaders = 100;
 constexpr size_t kStreamBlock = 32 * 1024;
+constexpr size_t kTrimAbove = 1 << 20;
+constexpr size_t kReserveAtMost = 64 << 20;
 constexpr auto kWatchInterval = std::chrono::milliseconds(100);
 constexpr auto kClientCheckInterval = std::chrono::milliseconds(100);
 
@@ -325,6 +328,14 @@ Exchange* HttpService::requestBegun(MHD_Connection* connection) {
 void HttpService::requestEnded(Exchange* exchange) {
   if (exchange == nullptr) return;
   Connection& connection = *exchange->connection;
+  // A large body was held in memory that the allocator would otherwise keep for this thread's
+  // arena; handing it back once the exchange is gone keeps large bodies from adding up.
+  struct Trim {
+    bool large;
+    ~Trim() {
+      if (large) ::malloc_trim(0);
+    }
+  } trim{exchange->overLimit || exchange->request.body.capacity() >= kTrimAbove};
   const std::unique_ptr<Exchange> owned = std::move(connection.exchange);
   {
     const std::lock_guard<std::mutex> lock(connectionsMutex_);
@@ -361,9 +372,11 @@ bool HttpService::handle(MHD_Connection* connection, Exchange& exchange, const c
     }
     std::optional<HttpResponse> refusal = refusalBeforeBody(connection, exchange.request, url, method);
     if (!refusal) {
-      // A length already checked against the limit: one allocation instead of a growing copy.
+      // One allocation instead of a growing copy: the length, already checked against the limit,
+      // or for a chunked body the limit itself, whose pages are only touched as the body arrives.
       const std::string* length = exchange.request.header("content-length");
-      if (length != nullptr) exchange.request.body.reserve(*parseLength(*length));
+      exchange.request.body.reserve(length != nullptr ? *parseLength(*length)
+                                                      : std::min(config_.maxBody, kReserveAtMost));
       return true;
     }
     exchange.refused = true;
@@ -378,7 +391,12 @@ bool HttpService::handle(MHD_Connection* connection, Exchange& exchange, const c
         exchange.overLimit = true;
         std::string().swap(exchange.request.body);
       } else {
-        exchange.request.body.append(upload, *uploadSize);
+        std::string& body = exchange.request.body;
+        // Grown by doubling, but never past the limit, which doubling alone would overshoot.
+        if (body.size() + *uploadSize > body.capacity()) {
+          body.reserve(std::min(config_.maxBody, std::max(2 * body.capacity(), body.size() + *uploadSize)));
+        }
+        body.append(upload, *uploadSize);
       }
     }
     *uploadSize = 0;
