@@ -351,15 +351,18 @@ def test_sigterm_turns_readyz_to_503_and_answers_the_request_in_flight(tmp_path)
 
 
 def test_sigterm_finishes_a_batch_stream_and_answers_kept_alive_clients(tmp_path):
+    line = slow_request(items=30)
+    lines = (line + b"\n") * 200
+    expected = subprocess.run([CLI, "batch", "-"], input=lines, capture_output=True, timeout=TIMEOUT).stdout
+    basic = (SOURCE_DIR / "examples" / "basic.json").read_bytes()
+    answer = library_response(SOURCE_DIR / "examples" / "basic.json")
     draining = Server(tmp_path, "--threads", "2")
-    kept = [draining.connect() for _ in range(8)]  # each used once before the signal, then idle
+    # Each used once before the signal, then idle, well within the 5 s idle limit.
+    kept = [draining.connect() for _ in range(8)]
     for connection in kept:
         connection.request("GET", "/healthz")
         response = connection.getresponse()
         assert response.read() == b'{"status":"alive"}' and response.getheader("Connection") is None
-    line = slow_request(items=30)
-    lines = (line + b"\n") * 200
-    expected = subprocess.run([CLI, "batch", "-"], input=lines, capture_output=True, timeout=TIMEOUT).stdout
     streaming = draining.connect()
     streaming.request("POST", "/v1/batch", body=lines)
     stream = streaming.getresponse()
@@ -375,12 +378,11 @@ def test_sigterm_finishes_a_batch_stream_and_answers_kept_alive_clients(tmp_path
         time.sleep(0.01)
     # A request sent on a kept-alive connection during the drain is read and answered, and the
     # answer says that the connection ends with it.
-    basic = (SOURCE_DIR / "examples" / "basic.json").read_bytes()
     for connection in kept:
         connection.request("POST", "/v1/solve", body=basic)
         response = connection.getresponse()
         assert (response.status, response.getheader("Connection")) == (200, "close")
-        assert response.read() == library_response(SOURCE_DIR / "examples" / "basic.json")
+        assert response.read() == answer
         connection.close()
     received += stream.read()  # to its last line and the final chunk, or http.client raises
     streaming.close()
