@@ -234,18 +234,21 @@ size_t SolvePool::inFlight() const {
 
 // Hands the request to the worker and waits for its reply within the time limit. Any failure
 // leaves the worker stopped, for work() to replace.
-Solved SolvePool::solveIn(Worker& worker, const Job& job) {
+Solved SolvePool::solveIn(Worker& worker, Job& job) {
   if (cancelled(job.cancel)) return failed(SolveFailure::kCancelled);  // gone while queued
   if (!worker.running()) {
     // Not even a worker could be started for it: counted as a crash.
     ++crashes_;
     return failed(SolveFailure::kCrashed);
   }
-  const auto deadline = Clock::now() + limits_.timeout;
+  const auto deadline = limits_.timeout > std::chrono::milliseconds::zero()
+                            ? Clock::now() + limits_.timeout
+                            : Clock::time_point::max();
   const std::uint64_t length = job.request.size();
   // A worker that fails to take the request has died; reading then tells how.
   const bool sent = sendAll(worker.socket(), &length, sizeof length) &&
                     sendAll(worker.socket(), job.request.data(), job.request.size());
+  std::string().swap(job.request);  // the worker has its copy
   ReplyHeader header;
   Wait wait = sent ? worker.read(&header, sizeof header, deadline, job.cancel) : Wait::kClosed;
   if (wait == Wait::kReady && header.length > kLongestReply) wait = Wait::kClosed;

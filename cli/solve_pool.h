@@ -25,8 +25,8 @@ using CancelFlag = std::shared_ptr<std::atomic<bool>>;
 
 // How long and how much memory one solve may take before its worker is killed.
 struct SolveLimits {
-  std::chrono::milliseconds timeout{30000};
-  size_t memoryMiB = 1024;  // 0: no limit
+  std::chrono::milliseconds timeout{30000};  // zero: no limit
+  size_t memoryMiB = 1024;                    // beyond what an idle worker holds; 0: no limit
 };
 
 // A fixed set of worker processes, one per solving thread, fed from one bounded queue. The library
@@ -73,7 +73,7 @@ class SolvePool {
 
   bool hasRoomLocked() const;
   std::future<Solved> enqueueLocked(std::string request, CancelFlag cancel);
-  Solved solveIn(Worker& worker, const Job& job);
+  Solved solveIn(Worker& worker, Job& job);
   void work();
 
   const SolveLimits limits_;
@@ -93,8 +93,5 @@ class SolvePool {
   std::atomic<unsigned long long> restarts_{0};
   std::vector<std::thread> threads_;
 };
-
-// `varbex solve-worker`: answers the framed requests of a pool on descriptor 3 until it closes.
-int solveWorkerCommand(int argc, char** argv);
 
 }  // namespace cli

@@ -100,17 +100,22 @@ void expectAnswersAfterwards(SolvePool& pool, unsigned long long restarts) {
   EXPECT_EQ(pool.restarts(), restarts);
 }
 
-// The worker processes of this test: the children of all its threads.
+// The worker processes of this test, reaped or not: every process whose parent it is.
 std::vector<pid_t> children() {
   std::vector<pid_t> pids;
-  DIR* tasks = opendir("/proc/self/task");
-  if (tasks == nullptr) return pids;
-  while (const dirent* task = readdir(tasks)) {
-    if (task->d_name[0] == '.') continue;
-    std::ifstream list(std::string("/proc/self/task/") + task->d_name + "/children");
-    for (pid_t pid; list >> pid;) pids.push_back(pid);
+  DIR* processes = opendir("/proc");
+  if (processes == nullptr) return pids;
+  while (const dirent* entry = readdir(processes)) {
+    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // pid (command) state ppid ...; the command may hold spaces and parentheses.
+    std::istringstream fields(line.substr(line.rfind(')') + 1));
+    std::string state;
+    pid_t parent = 0;
+    if (fields >> state >> parent && parent == getpid()) pids.push_back(std::stoi(entry->d_name));
   }
-  closedir(tasks);
+  closedir(processes);
   return pids;
 }
 
