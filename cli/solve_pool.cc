@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -44,6 +45,30 @@ Solved failed(SolveFailure failure) {
 bool cancelled(const CancelFlag& cancel) { return cancel && cancel->load(); }
 
 }  // namespace
+
+std::string failureMessage(SolveFailure failure, const SolveLimits& limits) {
+  switch (failure) {
+    case SolveFailure::kNone: break;
+    case SolveFailure::kTimeout: {
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%g",
+                    static_cast<double>(limits.timeout.count()) / 1000);
+      return std::string("the solve ran past its time limit of ") + seconds +
+             " s (--solve-timeout)";
+    }
+    case SolveFailure::kMemory:
+      return "the solve ran past its memory limit of " + std::to_string(limits.memoryMiB) +
+             " MiB (--solve-memory)";
+    case SolveFailure::kCrashed: return "the process solving the request failed";
+    case SolveFailure::kCancelled: return "the solve was cancelled";
+  }
+  return "the solve failed";
+}
+
+std::string failureEnvelope(SolveFailure failure, const SolveLimits& limits) {
+  // The messages hold nothing that JSON would escape.
+  return "{\"error\":\"" + failureMessage(failure, limits) + "\",\"success\":false}";
+}
 
 // One worker process and the pool's end of its socket.
 class SolvePool::Worker {

@@ -33,6 +33,11 @@ struct SolveLimits {
 // can neither be told to stop nor be bounded in memory, so each solve runs in a worker process of
 // its own that can be killed; each worker lives for request after request, keeping the library's
 // lookahead memo warm, until it is killed or dies, and then a fresh one takes its place.
+// Why a solve failed, in words for its client, naming the limit it ran past.
+std::string failureMessage(SolveFailure failure, const SolveLimits& limits);
+// The same as the library's error envelope, for where a response is due all the same.
+std::string failureEnvelope(SolveFailure failure, const SolveLimits& limits);
+
 class SolvePool {
  public:
   // Told about every request handed back, failed ones too, on the pool's thread that ran it;
@@ -55,6 +60,7 @@ class SolvePool {
   size_t queueLength() const;
   size_t inFlight() const;
   unsigned threadCount() const { return threadCount_; }
+  const SolveLimits& limits() const { return limits_; }
 
   // Solves ended by their limits, workers that died mid-solve, and workers started in place of
   // one that was killed or died.

@@ -72,7 +72,9 @@ int solveWorkerCommand(int argc, char** argv) {
   // A pool that dies without closing the socket, killed say, takes its workers with it.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   unsigned long long mib = 0;
-  if (argc == 4 && std::string(argv[2]) == "--memory-mib") mib = std::strtoull(argv[3], nullptr, 10);
+  if (argc == 4 && std::string(argv[2]) == "--memory-mib") {
+    mib = std::strtoull(argv[3], nullptr, 10);
+  }
   if (!limitMemory(static_cast<size_t>(mib))) {
     std::fprintf(stderr, "varbex solve-worker: cannot limit its memory\n");
     return 1;
