@@ -4,14 +4,17 @@
 
 namespace cli {
 
-BatchStream::BatchStream(SolvePool& pool, std::vector<std::string> lines, CancelFlag cancel)
-    : pool_(pool), lines_(std::move(lines)), cancel_(std::move(cancel)) {}
+BatchStream::BatchStream(SolvePool& pool, std::vector<std::string> lines)
+    : pool_(pool), cancel_(std::make_shared<std::atomic<bool>>(false)), lines_(std::move(lines)) {}
+
+BatchStream::~BatchStream() { *cancel_ = true; }
 
 std::shared_ptr<BatchStream> BatchStream::start(SolvePool& pool, std::vector<std::string> lines,
-                                                size_t window, CancelFlag cancel) {
-  std::shared_ptr<BatchStream> stream(new BatchStream(pool, std::move(lines), cancel));
+                                                size_t window) {
+  std::shared_ptr<BatchStream> stream(new BatchStream(pool, std::move(lines)));
   if (stream->lines_.empty()) return stream;
-  std::optional<std::future<Solved>> first = pool.trySubmit(std::move(stream->lines_[0]), cancel);
+  std::optional<std::future<Solved>> first =
+      pool.trySubmit(std::move(stream->lines_[0]), stream->cancel_);
   if (!first) return nullptr;
   stream->pending_.push_back(std::move(*first));
   stream->submitted_ = 1;
@@ -28,11 +31,14 @@ void BatchStream::submitNext() {
   ++submitted_;
 }
 
-Solved BatchStream::next() {
+std::string BatchStream::nextLine() {
   Solved solved = pending_.front().get();
   pending_.pop_front();
   if (submitted_ < lines_.size()) submitNext();
-  return solved;
+  if (solved.failure != SolveFailure::kNone) {
+    return failureEnvelope(solved.failure, pool_.limits()) + '\n';
+  }
+  return std::move(solved.response) + '\n';
 }
 
 }  // namespace cli

@@ -19,9 +19,13 @@ namespace cli {
 class BatchStream {
  public:
   // Starts the first lines; gives nothing when the queue has no room even for the first one.
-  // Setting `cancel` ends the lines still waiting or running, for a client that went away.
   static std::shared_ptr<BatchStream> start(SolvePool& pool, std::vector<std::string> lines,
-                                            size_t window, CancelFlag cancel = {});
+                                            size_t window);
+
+  // Cancels whatever of the batch is not solved yet: a stream dropped early lost its client.
+  ~BatchStream();
+  BatchStream(const BatchStream&) = delete;
+  BatchStream& operator=(const BatchStream&) = delete;
 
   bool finished() const { return pending_.empty(); }
   // Whether the next response is ready, waiting up to `wait` for it. Only when `finished()` is
@@ -29,17 +33,19 @@ class BatchStream {
   bool frontReady(std::chrono::milliseconds wait) const {
     return pending_.front().wait_for(wait) == std::future_status::ready;
   }
-  // The next response in input order, waiting for it to be solved. Only when `finished()` is
-  // false.
-  Solved next();
+  // Ends the lines not solved yet, as dropping the stream does; for a client that hung up.
+  void cancel() { *cancel_ = true; }
+  // The next response in input order with its line end, waiting for it to be solved; a line whose
+  // solve failed gets an error envelope naming the reason. Only when `finished()` is false.
+  std::string nextLine();
 
  private:
-  BatchStream(SolvePool& pool, std::vector<std::string> lines, CancelFlag cancel);
+  BatchStream(SolvePool& pool, std::vector<std::string> lines);
   void submitNext();
 
   SolvePool& pool_;
+  const CancelFlag cancel_;  // shared by every line of the batch
   std::vector<std::string> lines_;
-  CancelFlag cancel_;
   size_t submitted_ = 0;
   std::deque<std::future<Solved>> pending_;  // in input order
 };

@@ -149,22 +149,6 @@ Solved awaitSolve(std::future<Solved>& future, const CancelFlag& cancel,
   return future.get();
 }
 
-std::string failureMessage(SolveFailure failure, const SolveLimits& limits) {
-  switch (failure) {
-    case SolveFailure::kTimeout:
-      return "the solve ran past the time limit of " +
-             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limits.timeout).count()) +
-             " s (--solve-timeout) and was stopped";
-    case SolveFailure::kMemory:
-      return "the solve needed more than the memory limit of " + std::to_string(limits.memoryMiB) +
-             " MiB (--solve-memory) and was stopped";
-    case SolveFailure::kCrashed: return "the solving worker failed on this request";
-    case SolveFailure::kCancelled: return "the solve was cancelled";
-    case SolveFailure::kNone: break;
-  }
-  return "";
-}
-
 int failureStatus(SolveFailure failure) {
   return failure == SolveFailure::kCrashed ? 500 : 503;
 }
@@ -596,9 +580,8 @@ HttpResponse HttpService::report(const HttpRequest& request) {
 }
 
 HttpResponse HttpService::batch(const HttpRequest& request) {
-  const CancelFlag cancel = std::make_shared<std::atomic<bool>>(false);
   std::shared_ptr<BatchStream> stream =
-      BatchStream::start(pool_, splitLines(request.body), pool_.threadCount(), cancel);
+      BatchStream::start(pool_, splitLines(request.body), pool_.threadCount());
   if (!stream) {
     HttpResponse busy =
         errorAnswer(503, "every solving worker is busy and the queue is full; retry later");
@@ -607,25 +590,13 @@ HttpResponse HttpService::batch(const HttpRequest& request) {
   }
   HttpResponse response;
   response.setHeader("Content-Type", "application/x-ndjson");
-  const SolveLimits limits = config_.limits;
-  // Owned by the answer: when it ends early (the client left), the lines still to come are
-  // cancelled with it.
-  struct Guard {
-    CancelFlag cancel;
-    ~Guard() { *cancel = true; }
-  };
-  const std::shared_ptr<Guard> guard(new Guard{cancel});
-  response.stream = [stream, guard, limits, clientGone = request.clientGone]() -> std::string {
+  // Owned by the answer: when it ends early, the client gone, the stream and its lines go with it.
+  response.stream = [stream, clientGone = request.clientGone]() -> std::string {
     if (stream->finished()) return "";
     while (!stream->frontReady(kClientCheckInterval)) {
-      if (!*guard->cancel && clientGone && clientGone()) *guard->cancel = true;
+      if (clientGone && clientGone()) stream->cancel();
     }
-    Solved solved = stream->next();
-    if (solved.failure == SolveFailure::kCancelled) throw std::runtime_error("cancelled");
-    if (solved.failure != SolveFailure::kNone) {
-      return errorBody(failureMessage(solved.failure, limits)) + '\n';
-    }
-    return std::move(solved.response) + '\n';
+    return stream->nextLine();
   };
   return response;
 }

@@ -12,7 +12,7 @@
 #include "exit_status.h"
 #include "report.h"
 #include "serve.h"
-#include "solve_pool.h"
+#include "solve_worker.h"
 #include "text_file.h"
 
 namespace {

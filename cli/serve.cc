@@ -91,7 +91,7 @@ bool applyOption(const std::string& name, const std::string& value, ServeOptions
     valid = parseCount(value, 1, 1ull << 40, number);
     service.maxBody = static_cast<size_t>(number);
   } else if (name == "--solve-timeout") {
-    valid = parseCount(value, 1, 86400, number);
+    valid = parseCount(value, 0, 86400, number);  // 0: no limit
     service.limits.timeout = std::chrono::seconds(number);
   } else if (name == "--solve-memory") {
     valid = parseCount(value, 0, 1u << 20, number);  // 0: no limit

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -44,6 +45,30 @@ Solved failed(SolveFailure failure) {
 bool cancelled(const CancelFlag& cancel) { return cancel && cancel->load(); }
 
 }  // namespace
+
+std::string failureMessage(SolveFailure failure, const SolveLimits& limits) {
+  switch (failure) {
+    case SolveFailure::kNone: break;
+    case SolveFailure::kTimeout: {
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%g",
+                    static_cast<double>(limits.timeout.count()) / 1000);
+      return std::string("the solve ran past its time limit of ") + seconds +
+             " s (--solve-timeout)";
+    }
+    case SolveFailure::kMemory:
+      return "the solve ran past its memory limit of " + std::to_string(limits.memoryMiB) +
+             " MiB (--solve-memory)";
+    case SolveFailure::kCrashed: return "the process solving the request failed";
+    case SolveFailure::kCancelled: return "the solve was cancelled";
+  }
+  return "the solve failed";
+}
+
+std::string failureEnvelope(SolveFailure failure, const SolveLimits& limits) {
+  // The messages hold nothing that JSON would escape.
+  return "{\"error\":\"" + failureMessage(failure, limits) + "\",\"success\":false}";
+}
 
 // One worker process and the pool's end of its socket.
 class SolvePool::Worker {
@@ -234,18 +259,21 @@ size_t SolvePool::inFlight() const {
 
 // Hands the request to the worker and waits for its reply within the time limit. Any failure
 // leaves the worker stopped, for work() to replace.
-Solved SolvePool::solveIn(Worker& worker, const Job& job) {
+Solved SolvePool::solveIn(Worker& worker, Job& job) {
   if (cancelled(job.cancel)) return failed(SolveFailure::kCancelled);  // gone while queued
   if (!worker.running()) {
     // Not even a worker could be started for it: counted as a crash.
     ++crashes_;
     return failed(SolveFailure::kCrashed);
   }
-  const auto deadline = Clock::now() + limits_.timeout;
+  const auto deadline = limits_.timeout > std::chrono::milliseconds::zero()
+                            ? Clock::now() + limits_.timeout
+                            : Clock::time_point::max();
   const std::uint64_t length = job.request.size();
   // A worker that fails to take the request has died; reading then tells how.
   const bool sent = sendAll(worker.socket(), &length, sizeof length) &&
                     sendAll(worker.socket(), job.request.data(), job.request.size());
+  std::string().swap(job.request);  // the worker has its copy
   ReplyHeader header;
   Wait wait = sent ? worker.read(&header, sizeof header, deadline, job.cancel) : Wait::kClosed;
   if (wait == Wait::kReady && header.length > kLongestReply) wait = Wait::kClosed;

@@ -25,14 +25,19 @@ using CancelFlag = std::shared_ptr<std::atomic<bool>>;
 
 // How long and how much memory one solve may take before its worker is killed.
 struct SolveLimits {
-  std::chrono::milliseconds timeout{30000};
-  size_t memoryMiB = 1024;  // 0: no limit
+  std::chrono::milliseconds timeout{30000};  // zero: no limit
+  size_t memoryMiB = 1024;                    // beyond what an idle worker holds; 0: no limit
 };
 
 // A fixed set of worker processes, one per solving thread, fed from one bounded queue. The library
 // can neither be told to stop nor be bounded in memory, so each solve runs in a worker process of
 // its own that can be killed; each worker lives for request after request, keeping the library's
 // lookahead memo warm, until it is killed or dies, and then a fresh one takes its place.
+// Why a solve failed, in words for its client, naming the limit it ran past.
+std::string failureMessage(SolveFailure failure, const SolveLimits& limits);
+// The same as the library's error envelope, for where a response is due all the same.
+std::string failureEnvelope(SolveFailure failure, const SolveLimits& limits);
+
 class SolvePool {
  public:
   // Told about every request handed back, failed ones too, on the pool's thread that ran it;
@@ -55,6 +60,7 @@ class SolvePool {
   size_t queueLength() const;
   size_t inFlight() const;
   unsigned threadCount() const { return threadCount_; }
+  const SolveLimits& limits() const { return limits_; }
 
   // Solves ended by their limits, workers that died mid-solve, and workers started in place of
   // one that was killed or died.
@@ -73,7 +79,7 @@ class SolvePool {
 
   bool hasRoomLocked() const;
   std::future<Solved> enqueueLocked(std::string request, CancelFlag cancel);
-  Solved solveIn(Worker& worker, const Job& job);
+  Solved solveIn(Worker& worker, Job& job);
   void work();
 
   const SolveLimits limits_;
@@ -93,8 +99,5 @@ class SolvePool {
   std::atomic<unsigned long long> restarts_{0};
   std::vector<std::thread> threads_;
 };
-
-// `varbex solve-worker`: answers the framed requests of a pool on descriptor 3 until it closes.
-int solveWorkerCommand(int argc, char** argv);
 
 }  // namespace cli

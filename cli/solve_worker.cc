@@ -1,6 +1,4 @@
-// `varbex solve-worker`: one of the processes a solving pool runs its solves in. It answers the
-// requests framed on its socket one after another, so that the library's per-thread memo stays
-// warm, and ends when the pool closes the socket. The pool kills it to end a solve early.
+#include "solve_worker.h"
 
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -13,7 +11,6 @@
 #include <string>
 
 #include "batch_solver.h"
-#include "solve_pool.h"
 #include "worker_frames.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -75,7 +72,9 @@ int solveWorkerCommand(int argc, char** argv) {
   // A pool that dies without closing the socket, killed say, takes its workers with it.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   unsigned long long mib = 0;
-  if (argc == 4 && std::string(argv[2]) == "--memory-mib") mib = std::strtoull(argv[3], nullptr, 10);
+  if (argc == 4 && std::string(argv[2]) == "--memory-mib") {
+    mib = std::strtoull(argv[3], nullptr, 10);
+  }
   if (!limitMemory(static_cast<size_t>(mib))) {
     std::fprintf(stderr, "varbex solve-worker: cannot limit its memory\n");
     return 1;

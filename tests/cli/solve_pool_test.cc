@@ -2,8 +2,6 @@
 // byte those of the library in this process, and a solve past its time or memory limit, a worker
 // killed mid-solve and a cancelled solve each fail that request only, a fresh worker answering
 // the next one.
-#include "solve_pool.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/types.h>
@@ -23,6 +21,8 @@
 #include <nlohmann/json.hpp>
 
 #include "../diff/request_generator.h"
+#include "batch_stream.h"
+#include "solve_pool.h"
 #include "solver/balancing_stats.h"
 #include "varbex.h"
 
@@ -100,17 +100,29 @@ void expectAnswersAfterwards(SolvePool& pool, unsigned long long restarts) {
   EXPECT_EQ(pool.restarts(), restarts);
 }
 
-// The worker processes of this test: the children of all its threads.
+// Until a worker has had the time to take the request in, which takes milliseconds: a solve
+// cancelled before that is cancelled without the worker.
+void waitUntilSolving(const SolvePool& pool) {
+  while (pool.inFlight() == 0) std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(300ms);
+}
+
+// The worker processes of this test, reaped or not: every process whose parent it is.
 std::vector<pid_t> children() {
   std::vector<pid_t> pids;
-  DIR* tasks = opendir("/proc/self/task");
-  if (tasks == nullptr) return pids;
-  while (const dirent* task = readdir(tasks)) {
-    if (task->d_name[0] == '.') continue;
-    std::ifstream list(std::string("/proc/self/task/") + task->d_name + "/children");
-    for (pid_t pid; list >> pid;) pids.push_back(pid);
+  DIR* processes = opendir("/proc");
+  if (processes == nullptr) return pids;
+  while (const dirent* entry = readdir(processes)) {
+    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // pid (command) state ppid ...; the command may hold spaces and parentheses.
+    std::istringstream fields(line.substr(line.rfind(')') + 1));
+    std::string state;
+    pid_t parent = 0;
+    if (fields >> state >> parent && parent == getpid()) pids.push_back(std::stoi(entry->d_name));
   }
-  closedir(tasks);
+  closedir(processes);
   return pids;
 }
 
@@ -118,7 +130,9 @@ TEST(SolvePool, AnswersAsTheLibraryDoesAndReapsItsWorkers) {
   std::vector<std::string> requests = {"", "not json", "[[[", "{}", kSmallRequest};
   for (std::uint64_t index = 0; requests.size() < 300; ++index) {
     std::string request = varbex::testing::generateRequest(23, index);
-    if (nlohmann::json::parse(request)["items"].size() <= 30) requests.push_back(std::move(request));
+    if (nlohmann::json::parse(request)["items"].size() <= 30) {
+      requests.push_back(std::move(request));
+    }
   }
   {
     std::vector<long long> placed;
@@ -164,13 +178,21 @@ TEST(SolvePool, SolvePastItsTimeoutEndsItsWorker) {
   EXPECT_TRUE(solved.response.empty());
   EXPECT_EQ(pool->timeouts(), 1u);
   expectAnswersAfterwards(*pool, 1);
+  // In a batch, the line past its limit says so and the next one is answered.
+  const auto stream = cli::BatchStream::start(*pool, {slowRequest(), kSmallRequest}, 2);
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->nextLine(),
+            "{\"error\":\"the solve ran past its time limit of 1 s (--solve-timeout)\","
+            "\"success\":false}\n");
+  EXPECT_EQ(stream->nextLine(), libraryResponse(kSmallRequest) + "\n");
+  EXPECT_TRUE(stream->finished());
+  EXPECT_EQ(pool->timeouts(), 2u);
 }
 
 TEST(SolvePool, WorkerKilledMidSolveFailsThatRequestOnly) {
   const auto pool = poolOf(SolveLimits{kPatience, 1024});
   std::future<Solved> slow = pool->submit(slowRequest());
-  while (pool->inFlight() == 0) std::this_thread::sleep_for(10ms);
-  std::this_thread::sleep_for(200ms);  // into the solve, not before it
+  waitUntilSolving(*pool);
   const std::vector<pid_t> workers = children();
   ASSERT_EQ(workers.size(), 1u);
   kill(workers[0], SIGKILL);
@@ -187,12 +209,19 @@ TEST(SolvePool, CancelledSolveFreesItsWorker) {
   std::future<Solved> slow = pool->submit(slowRequest(), cancel);
   std::future<Solved> queued = pool->submit(slowRequest(), cancelledEarly);
   *cancelledEarly = true;  // gone before a worker took it: no worker is spent on it
-  while (pool->inFlight() == 0) std::this_thread::sleep_for(10ms);
+  waitUntilSolving(*pool);
   *cancel = true;
   EXPECT_EQ(outcome(slow).failure, SolveFailure::kCancelled);
   EXPECT_EQ(outcome(queued).failure, SolveFailure::kCancelled);
   EXPECT_EQ(pool->timeouts() + pool->crashes() + pool->memoryKills(), 0u);
   expectAnswersAfterwards(*pool, 1);
+  // A batch dropped unfinished, its client gone, cancels what of it is queued or running.
+  std::shared_ptr<cli::BatchStream> stream =
+      cli::BatchStream::start(*pool, {slowRequest(), slowRequest()}, 2);
+  waitUntilSolving(*pool);
+  stream.reset();
+  expectAnswersAfterwards(*pool, 2);
+  EXPECT_EQ(pool->timeouts() + pool->crashes() + pool->memoryKills(), 0u);
 }
 
 TEST(SolvePool, SolvePastItsMemoryLimitEndsItsWorker) {

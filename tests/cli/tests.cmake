@@ -18,7 +18,8 @@ endif()
 
 # The service's pool of worker processes, the tool itself being the worker.
 varbex_add_test(cli/solve_pool
-  ${PROJECT_SOURCE_DIR}/cli/solve_pool.cc ${PROJECT_SOURCE_DIR}/cli/batch_solver.cc)
+  ${PROJECT_SOURCE_DIR}/cli/solve_pool.cc ${PROJECT_SOURCE_DIR}/cli/batch_stream.cc
+  ${PROJECT_SOURCE_DIR}/cli/batch_solver.cc)
 target_include_directories(cli_solve_pool_test PRIVATE ${PROJECT_SOURCE_DIR}/cli)
 target_compile_definitions(cli_solve_pool_test PRIVATE VARBEX_CLI="$<TARGET_FILE:varbex_cli>")
 target_link_libraries(cli_solve_pool_test PRIVATE varbex_request_generator)
