@@ -36,6 +36,7 @@ struct Exchange {
   bool overLimit = false;   // a body without a length that grew past the limit
   HttpRequest request;
   int status = 0;           // 0 until an answer is queued
+  bool queueFull = false;   // turned away for want of a worker, as opposed to a solve that failed
   std::shared_ptr<std::atomic<size_t>> bytesOut = std::make_shared<std::atomic<size_t>>(0);
 };
 
@@ -113,13 +114,13 @@ std::optional<unsigned long long> parseLength(const std::string& text) {
   return std::stoull(text);
 }
 
-void countRejection(Metrics& metrics, const std::string& path, int status) {
+void countRejection(Metrics& metrics, int status, bool queueFull) {
   switch (status) {
     case 401: metrics.countRejection(Rejection::kUnauthorized); break;
     case 411: metrics.countRejection(Rejection::kLengthRequired); break;
     case 413: metrics.countRejection(Rejection::kBodyTooLarge); break;
     case 503:
-      if (path != "/readyz") metrics.countRejection(Rejection::kQueueFull);
+      if (queueFull) metrics.countRejection(Rejection::kQueueFull);
       break;
     default: break;
   }
@@ -183,12 +184,12 @@ void* onRequestLine(void* cls, const char*, MHD_Connection* connection) {
 }
 
 MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
-                     const char* version, const char* upload, size_t* uploadSize, void** context) {
+                     const char* /*version*/, const char* upload, size_t* uploadSize,
+                     void** context) {
   auto* service = static_cast<HttpService*>(cls);
   if (*context == nullptr) *context = service->requestBegun(connection);
   if (*context == nullptr) return MHD_NO;
   try {
-    (void)version;
     return service->handle(connection, *static_cast<Exchange*>(*context), url, method, upload,
                            uploadSize)
                ? MHD_YES
@@ -333,7 +334,7 @@ void HttpService::requestEnded(Exchange* exchange) {
     if (request.path == route.path) known = &route;
   }
   metrics_.countRequest(known != nullptr ? known->path : "other", exchange->status);
-  countRejection(metrics_, request.path, exchange->status);
+  countRejection(metrics_, exchange->status, exchange->queueFull);
   AccessRecord record;
   record.method = request.method;
   record.path = request.path;
@@ -540,7 +541,11 @@ bool HttpService::answer(MHD_Connection* connection, Exchange& exchange, HttpRes
   const bool queued = MHD_queue_response(connection, static_cast<unsigned>(response.status),
                                          reply) == MHD_YES;
   MHD_destroy_response(reply);
-  if (queued) exchange.status = response.status;
+  if (queued) {
+    exchange.status = response.status;
+    // Only the refusal for want of a worker says when to come back.
+    for (const auto& header : response.headers) exchange.queueFull |= header.first == "Retry-After";
+  }
   return queued;
 }
 
