@@ -311,6 +311,7 @@ def test_long_solves_end_at_the_time_limit_or_when_their_client_hangs_up(tmp_pat
     assert "--solve-timeout" in json.loads(answer)["error"]
     assert limited.request("POST", "/v1/solve", BASIC)[0] == 200  # the worker was replaced
     assert limited.gauge("varbex_solve_timeouts_total") == 1
+    assert 'varbex_rejections_total{cause="queue_full"} 0' in limited.request("GET", "/metrics")[2].decode()
     assert limited.stop() == 0
 
     patient = Server(tmp_path, "--threads", "1")
