@@ -178,6 +178,14 @@ def test_wrong_paths_methods_and_bodies_get_small_json_errors(server):
     assert server.request("GET", "/healthz")[0] == 200
 
 
+def test_help_prints_the_usage_and_bad_options_fail():
+    shown = subprocess.run([CLI, "serve", "--help"], capture_output=True, timeout=TIMEOUT)
+    assert (shown.returncode, shown.stdout.startswith(b"usage: varbex serve")) == (0, True)
+    assert b"--solve-timeout" in shown.stdout
+    wrong = subprocess.run([CLI, "serve", "--solve-timeout", "soon"], capture_output=True, timeout=TIMEOUT)
+    assert wrong.returncode != 0 and b"--solve-timeout" in wrong.stderr
+
+
 def test_body_over_the_limit_is_refused_before_it_is_sent_in_full(tmp_path):
     limited = Server(tmp_path, "--max-body", "1000")
     with socket.create_connection(("127.0.0.1", limited.port), timeout=TIMEOUT) as client:
