@@ -12,7 +12,8 @@ bool bearerMatches(const std::string& token, const std::string& authorization) {
   constexpr size_t kScheme = 6;
   unsigned char difference = authorization.size() == expected.size() ? 0 : 1;
   for (size_t i = 0; i < expected.size(); ++i) {
-    unsigned char given = i < authorization.size() ? static_cast<unsigned char>(authorization[i]) : 0;
+    unsigned char given =
+        i < authorization.size() ? static_cast<unsigned char>(authorization[i]) : 0;
     if (i < kScheme && given >= 'A' && given <= 'Z') given = static_cast<unsigned char>(given + 32);
     difference |= static_cast<unsigned char>(given ^ static_cast<unsigned char>(expected[i]));
   }

@@ -23,8 +23,9 @@
 
 namespace cli {
 
-// Where a connection is between two answers: waiting for a request's line and headers, reading its
-// body, or answering it. The first two have deadlines for the whole phase, however the bytes trickle.
+// Where a connection is between two answers: waiting for a request's line and headers, reading
+// its body, or answering it. The first two have deadlines for the whole phase, however the bytes
+// trickle in.
 enum class Phase { kWaiting, kBody, kAnswering };
 
 // One request from its first line to its last byte out.
@@ -152,6 +153,50 @@ Solved awaitSolve(std::future<Solved>& future, const CancelFlag& cancel,
 
 int failureStatus(SolveFailure failure) {
   return failure == SolveFailure::kCrashed ? 500 : 503;
+}
+
+HttpResponse bodyTooLarge(size_t maxBody) {
+  return errorAnswer(413, "the body is larger than " + std::to_string(maxBody) + " bytes");
+}
+
+size_t countOf(const HttpRequest& request, const std::string& lowerName) {
+  return static_cast<size_t>(std::count_if(
+      request.headers.begin(), request.headers.end(),
+      [&](const auto& header) { return header.first == lowerName; }));
+}
+
+bool bodyFollows(const HttpRequest& request) {
+  const std::string* length = request.header("content-length");
+  return (length != nullptr && *length != "0") || request.header("transfer-encoding") != nullptr;
+}
+
+// Why the headers alone make the request unreadable or too large, or nothing.
+std::optional<HttpResponse> framingRefusal(const HttpRequest& request, size_t maxBody) {
+  const std::string* length = request.header("content-length");
+  const std::string* coding = request.header("transfer-encoding");
+  const std::string* encoding = request.header("content-encoding");
+  if (request.headers.size() > kMaxHeaders)
+    return errorAnswer(431, "more than " + std::to_string(kMaxHeaders) + " header fields");
+  if (countOf(request, "content-length") > 1 || countOf(request, "transfer-encoding") > 1 ||
+      countOf(request, "authorization") > 1)
+    return errorAnswer(400,
+                       "a Content-Length, Transfer-Encoding or Authorization header appears twice");
+  if (length != nullptr && coding != nullptr)
+    return errorAnswer(400, "a request may not carry both Transfer-Encoding and Content-Length");
+  if (coding != nullptr && lowerCase(*coding) != "chunked")
+    return errorAnswer(400, "the only transfer coding understood is chunked");
+  if (encoding != nullptr && lowerCase(*encoding) != "identity")
+    return errorAnswer(415,
+                       "compressed request bodies are not accepted; send the body uncompressed");
+  if (length == nullptr) {
+    if (coding == nullptr && hasBodyMethod(request.method))
+      return errorAnswer(411, "a Content-Length header is required");
+    return std::nullopt;
+  }
+  const std::optional<unsigned long long> declared = parseLength(*length);
+  if (!declared) return errorAnswer(400, "the Content-Length is not a number");
+  if (*declared > maxBody) return bodyTooLarge(maxBody);
+  return std::nullopt;
 }
 
 // --- The server library's callbacks, forwarded to the service ----------------------------------
@@ -348,58 +393,70 @@ void HttpService::requestEnded(Exchange* exchange) {
 
 bool HttpService::handle(MHD_Connection* connection, Exchange& exchange, const char* url,
                          const char* method, const char* upload, size_t* uploadSize) {
-  if (!exchange.headersChecked) {
-    exchange.headersChecked = true;
-    if (exchange.connection != nullptr) {
-      const std::lock_guard<std::mutex> lock(connectionsMutex_);
-      exchange.connection->phase = Phase::kBody;
-      exchange.connection->since = Clock::now();
-    }
-    std::optional<HttpResponse> refusal = refusalBeforeBody(connection, exchange.request, url, method);
-    if (!refusal) {
-      // One allocation instead of a growing copy: the length, already checked against the limit,
-      // or for a chunked body the limit itself, whose pages are only touched as the body arrives.
-      const std::string* length = exchange.request.header("content-length");
-      exchange.request.body.reserve(length != nullptr ? *parseLength(*length)
-                                                      : std::min(config_.maxBody, kReserveAtMost));
-      return true;
-    }
-    exchange.refused = true;
-    return answer(connection, exchange, std::move(*refusal));
-  }
+  if (!exchange.headersChecked) return headersArrived(connection, exchange, url, method);
   if (*uploadSize > 0) {
-    // Counted as it arrives: a body without a length is held only up to the limit. The server
-    // library cannot answer in the middle of a body, so the rest is read and dropped, within the
-    // body's deadline, and answered 413 at its end.
-    if (!exchange.refused && !exchange.overLimit) {
-      if (exchange.request.body.size() + *uploadSize > config_.maxBody) {
-        exchange.overLimit = true;
-        std::string().swap(exchange.request.body);
-      } else {
-        std::string& body = exchange.request.body;
-        // Grown by doubling, but never past the limit, which doubling alone would overshoot.
-        if (body.size() + *uploadSize > body.capacity()) {
-          body.reserve(std::min(config_.maxBody, std::max(2 * body.capacity(), body.size() + *uploadSize)));
-        }
-        body.append(upload, *uploadSize);
-      }
-    }
+    bodyArrived(exchange, upload, *uploadSize);
     *uploadSize = 0;
     return true;
   }
   if (exchange.refused) return true;
   if (exchange.overLimit) {
-    HttpResponse refusal =
-        errorAnswer(413, "the body is larger than " + std::to_string(config_.maxBody) + " bytes");
+    HttpResponse refusal = bodyTooLarge(config_.maxBody);
     refusal.setHeader("Connection", "close");
     exchange.refused = true;
     return answer(connection, exchange, std::move(refusal));
   }
-  if (exchange.connection != nullptr) {
-    const std::lock_guard<std::mutex> lock(connectionsMutex_);
-    exchange.connection->phase = Phase::kAnswering;
+  return requestRead(connection, exchange);
+}
+
+void HttpService::enterPhase(Connection& connection, Phase phase) {
+  const std::lock_guard<std::mutex> lock(connectionsMutex_);
+  connection.phase = phase;
+  connection.since = Clock::now();
+}
+
+bool HttpService::headersArrived(MHD_Connection* connection, Exchange& exchange, const char* url,
+                                 const char* method) {
+  exchange.headersChecked = true;
+  enterPhase(*exchange.connection, Phase::kBody);
+  HttpRequest& request = exchange.request;
+  request.method = method;
+  request.path = url;
+  MHD_get_connection_values(connection, MHD_HEADER_KIND, collectHeader, &request.headers);
+  std::optional<HttpResponse> refusal = refusalBeforeBody(request);
+  if (refusal) {
+    exchange.refused = true;
+    return answer(connection, exchange, std::move(*refusal));
   }
-  const int socket = exchange.connection != nullptr ? exchange.connection->socket : -1;
+  // One allocation instead of a growing copy: the length, already checked against the limit, or
+  // for a chunked body the limit itself, whose pages are only touched as the body arrives.
+  const std::string* length = request.header("content-length");
+  request.body.reserve(length != nullptr ? *parseLength(*length)
+                                         : std::min(config_.maxBody, kReserveAtMost));
+  return true;
+}
+
+// Counted as it arrives: a body without a length is held only up to the limit. The server library
+// cannot answer in the middle of a body, so the rest is read and dropped, within the body's
+// deadline, and answered 413 at its end.
+void HttpService::bodyArrived(Exchange& exchange, const char* upload, size_t size) const {
+  if (exchange.refused || exchange.overLimit) return;
+  std::string& body = exchange.request.body;
+  if (body.size() + size > config_.maxBody) {
+    exchange.overLimit = true;
+    std::string().swap(body);
+    return;
+  }
+  // Grown by doubling, but never past the limit, which doubling alone would overshoot.
+  if (body.size() + size > body.capacity()) {
+    body.reserve(std::min(config_.maxBody, std::max(2 * body.capacity(), body.size() + size)));
+  }
+  body.append(upload, size);
+}
+
+bool HttpService::requestRead(MHD_Connection* connection, Exchange& exchange) {
+  enterPhase(*exchange.connection, Phase::kAnswering);
+  const int socket = exchange.connection->socket;
   exchange.request.clientGone = [socket] { return socket >= 0 && peerClosed(socket); };
   HttpResponse response;
   // While the request waits for a solve, the idle limit is off; it starts again for the answer.
@@ -413,67 +470,20 @@ bool HttpService::handle(MHD_Connection* connection, Exchange& exchange, const c
   return answer(connection, exchange, std::move(response));
 }
 
-// The checks that need only the request line and headers; a refusal is answered at once, before
-// a client that asked for "100 Continue" is told to send its body, and its connection then closes.
-std::optional<HttpResponse> HttpService::refusalBeforeBody(MHD_Connection* connection,
-                                                           HttpRequest& request, const char* url,
-                                                           const char* method) {
-  request.method = method;
-  request.path = url;
-  MHD_get_connection_values(connection, MHD_HEADER_KIND, collectHeader, &request.headers);
-  size_t lengths = 0;
-  size_t authorizations = 0;
-  size_t codings = 0;
-  for (const auto& header : request.headers) {
-    lengths += header.first == "content-length";
-    authorizations += header.first == "authorization";
-    codings += header.first == "transfer-encoding";
+// The checks that need only the request line and headers; a refusal is answered at once, before a
+// client that asked for "100 Continue" is told to send its body, and its connection then closes.
+// Routing and the token come before the body too, so that neither a stranger's body nor one sent
+// to the wrong place is ever read.
+std::optional<HttpResponse> HttpService::refusalBeforeBody(const HttpRequest& request) const {
+  std::optional<HttpResponse> refusal = framingRefusal(request, config_.maxBody);
+  const bool known = std::any_of(std::begin(kRoutes), std::end(kRoutes),
+                                 [&](const Route& route) { return request.path == route.path; });
+  if (!refusal && !known) refusal = errorAnswer(404, "no endpoint at " + request.path);
+  if (!refusal && request.method != "OPTIONS" && !authorized(request)) {
+    refusal = errorAnswer(401, "a valid \"Authorization: Bearer <token>\" header is required");
+    refusal->setHeader("WWW-Authenticate", "Bearer");
   }
-  const std::string* length = request.header("content-length");
-  const std::string* coding = request.header("transfer-encoding");
-  const std::string* encoding = request.header("content-encoding");
-  const bool bodyFollows = (length != nullptr && *length != "0") || coding != nullptr;
-  std::optional<HttpResponse> refusal;
-  const auto refuse = [&refusal](int status, const std::string& message) {
-    if (!refusal) refusal = errorAnswer(status, message);
-  };
-  if (request.headers.size() > kMaxHeaders) {
-    refuse(431, "more than " + std::to_string(kMaxHeaders) + " header fields");
-  }
-  if (lengths > 1 || authorizations > 1 || codings > 1) {
-    refuse(400, "a Content-Length, Transfer-Encoding or Authorization header appears twice");
-  }
-  if (length != nullptr && coding != nullptr) {
-    refuse(400, "a request may not carry both Transfer-Encoding and Content-Length");
-  }
-  if (coding != nullptr && lowerCase(*coding) != "chunked") {
-    refuse(400, "the only transfer coding understood is chunked");
-  }
-  if (encoding != nullptr && lowerCase(*encoding) != "identity") {
-    refuse(415, "compressed request bodies are not accepted; send the body uncompressed");
-  }
-  if (length != nullptr && !parseLength(*length)) refuse(400, "the Content-Length is not a number");
-  if (length != nullptr && parseLength(*length) && *parseLength(*length) > config_.maxBody) {
-    refuse(413, "the body is larger than " + std::to_string(config_.maxBody) + " bytes");
-  }
-  if (length == nullptr && coding == nullptr && hasBodyMethod(request.method)) {
-    refuse(411, "a Content-Length header is required");
-  }
-  if (!refusal) {
-    // Routing and the token before the body, so that neither a stranger's body nor one sent to
-    // the wrong place is ever read.
-    const Route* sameRoute = nullptr;
-    for (const Route& candidate : kRoutes) {
-      if (request.path == candidate.path) sameRoute = &candidate;
-    }
-    if (sameRoute == nullptr) {
-      refuse(404, "no endpoint at " + request.path);
-    } else if (request.method != "OPTIONS" && !authorized(request)) {
-      refuse(401, "a valid \"Authorization: Bearer <token>\" header is required");
-      refusal->setHeader("WWW-Authenticate", "Bearer");
-    }
-  }
-  if (refusal && bodyFollows) refusal->setHeader("Connection", "close");
+  if (refusal && bodyFollows(request)) refusal->setHeader("Connection", "close");
   return refusal;
 }
 
@@ -665,9 +675,9 @@ int HttpService::bind(const std::string& host, int port) {
 
 // Cuts the connections that overstay a phase's deadline. Idle kept-alive connections are left to
 // the idle limit even during a drain: a request that a client sends on one meanwhile is answered,
-// with "Connection: close", rather than lost to a close it could not see coming. Shutting the socket down makes the server library's own thread see the end
-// of the stream and close the connection; the socket stays open until then, so it is never
-// another connection's.
+// with "Connection: close", rather than lost to a close it could not see coming. Shutting the
+// socket down makes the server library's own thread see the end of the stream and close the
+// connection; the socket stays open until then, so it is never another connection's.
 void HttpService::watchDeadlines() {
   std::unique_lock<std::mutex> lock(connectionsMutex_);
   while (!stopping_) {

@@ -59,6 +59,7 @@ struct HttpResponse {
 
 struct Connection;
 struct Exchange;
+enum class Phase;
 
 // The packer over HTTP: the endpoints, their guards and their bookkeeping, on one HTTP server whose
 // connection threads only read, wait and write, while the solving workers do the work.
@@ -93,8 +94,12 @@ class HttpService {
   };
   static const Route kRoutes[];
 
-  std::optional<HttpResponse> refusalBeforeBody(MHD_Connection* connection, HttpRequest& request,
-                                                const char* url, const char* method);
+  void enterPhase(Connection& connection, Phase phase);
+  bool headersArrived(MHD_Connection* connection, Exchange& exchange, const char* url,
+                      const char* method);
+  void bodyArrived(Exchange& exchange, const char* upload, size_t size) const;
+  bool requestRead(MHD_Connection* connection, Exchange& exchange);
+  std::optional<HttpResponse> refusalBeforeBody(const HttpRequest& request) const;
   bool authorized(const HttpRequest& request) const;
   HttpResponse route(const HttpRequest& request);
   bool answer(MHD_Connection* connection, Exchange& exchange, HttpResponse response);

@@ -74,7 +74,7 @@ std::string Metrics::text(const Gauges& gauges) const {
   out << "varbex_solve_timeouts_total " << gauges.timeouts << '\n';
   header(out, "varbex_solve_memory_kills_total", "counter", "Solves stopped at --solve-memory.");
   out << "varbex_solve_memory_kills_total " << gauges.memoryKills << '\n';
-  header(out, "varbex_worker_crashes_total", "counter", "Solving workers that failed on a request.");
+  header(out, "varbex_worker_crashes_total", "counter", "Solving workers that died on a request.");
   out << "varbex_worker_crashes_total " << gauges.crashes << '\n';
   header(out, "varbex_worker_restarts_total", "counter", "Solving workers started again.");
   out << "varbex_worker_restarts_total " << gauges.restarts << '\n';
