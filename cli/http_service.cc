@@ -35,6 +35,8 @@ struct Exchange {
   bool headersChecked = false;
   bool refused = false;     // answered before its body, which is then never read
   bool overLimit = false;   // a body without a length that grew past the limit
+  bool overBudget = false;  // one that grew past what the service may hold of all bodies
+  size_t held = 0;          // bytes counted against that
   HttpRequest request;
   int status = 0;           // 0 until an answer is queued
   bool queueFull = false;   // turned away for want of a worker, as opposed to a solve that failed
@@ -115,13 +117,14 @@ std::optional<unsigned long long> parseLength(const std::string& text) {
   return std::stoull(text);
 }
 
-void countRejection(Metrics& metrics, int status, bool queueFull) {
+void countRejection(Metrics& metrics, int status, bool queueFull, bool overBudget) {
   switch (status) {
     case 401: metrics.countRejection(Rejection::kUnauthorized); break;
     case 411: metrics.countRejection(Rejection::kLengthRequired); break;
     case 413: metrics.countRejection(Rejection::kBodyTooLarge); break;
     case 503:
-      if (queueFull) metrics.countRejection(Rejection::kQueueFull);
+      if (overBudget) metrics.countRejection(Rejection::kBodiesHeld);
+      else if (queueFull) metrics.countRejection(Rejection::kQueueFull);
       break;
     default: break;
   }
@@ -153,6 +156,19 @@ Solved awaitSolve(std::future<Solved>& future, const CancelFlag& cancel,
 
 int failureStatus(SolveFailure failure) {
   return failure == SolveFailure::kCrashed ? 500 : 503;
+}
+
+// For want of room, be it a worker or memory for bodies: the client may try again shortly.
+HttpResponse busyAnswer(const std::string& message) {
+  HttpResponse busy = errorAnswer(503, message + "; retry later");
+  busy.setHeader("Retry-After", kRetryAfterSeconds);
+  return busy;
+}
+
+HttpResponse tooManyBodies() {
+  HttpResponse busy = busyAnswer("the service holds as many request bodies as it may");
+  busy.setHeader("Connection", "close");
+  return busy;
 }
 
 HttpResponse bodyTooLarge(size_t maxBody) {
@@ -311,8 +327,17 @@ const HttpService::Route HttpService::kRoutes[] = {
     {"/openapi.json", "GET", &HttpService::openapi},
 };
 
+namespace {
+
+ServiceConfig withHeldAtLeastOneBody(ServiceConfig config) {
+  config.maxHeld = std::max(config.maxHeld, config.maxBody);
+  return config;
+}
+
+}  // namespace
+
 HttpService::HttpService(const ServiceConfig& config, AccessLog& log)
-    : config_(config),
+    : config_(withHeldAtLeastOneBody(config)),
       log_(log),
       pool_(config.limits, config.threads, config.queue,
             [this](const Solved& solved, std::chrono::duration<double> took) {
@@ -367,6 +392,7 @@ void HttpService::requestEnded(Exchange* exchange) {
     }
   } trim{exchange->overLimit || exchange->request.body.capacity() >= kTrimAbove};
   const std::unique_ptr<Exchange> owned = std::move(connection.exchange);
+  release(*exchange);
   {
     const std::lock_guard<std::mutex> lock(connectionsMutex_);
     connection.phase = Phase::kWaiting;
@@ -379,7 +405,7 @@ void HttpService::requestEnded(Exchange* exchange) {
     if (request.path == route.path) known = &route;
   }
   metrics_.countRequest(known != nullptr ? known->path : "other", exchange->status);
-  countRejection(metrics_, exchange->status, exchange->queueFull);
+  countRejection(metrics_, exchange->status, exchange->queueFull, exchange->overBudget);
   AccessRecord record;
   record.method = request.method;
   record.path = request.path;
@@ -400,8 +426,8 @@ bool HttpService::handle(MHD_Connection* connection, Exchange& exchange, const c
     return true;
   }
   if (exchange.refused) return true;
-  if (exchange.overLimit) {
-    HttpResponse refusal = bodyTooLarge(config_.maxBody);
+  if (exchange.overLimit || exchange.overBudget) {
+    HttpResponse refusal = exchange.overBudget ? tooManyBodies() : bodyTooLarge(config_.maxBody);
     refusal.setHeader("Connection", "close");
     exchange.refused = true;
     return answer(connection, exchange, std::move(refusal));
@@ -428,9 +454,14 @@ bool HttpService::headersArrived(MHD_Connection* connection, Exchange& exchange,
     exchange.refused = true;
     return answer(connection, exchange, std::move(*refusal));
   }
+  // A declared length is counted against the bodies held before any of it is read.
+  const std::string* length = request.header("content-length");
+  if (length != nullptr && !hold(exchange, *parseLength(*length))) {
+    exchange.refused = exchange.overBudget = true;
+    return answer(connection, exchange, tooManyBodies());
+  }
   // One allocation instead of a growing copy: the length, already checked against the limit, or
   // for a chunked body the limit itself, whose pages are only touched as the body arrives.
-  const std::string* length = request.header("content-length");
   request.body.reserve(length != nullptr ? *parseLength(*length)
                                          : std::min(config_.maxBody, kReserveAtMost));
   return true;
@@ -439,12 +470,14 @@ bool HttpService::headersArrived(MHD_Connection* connection, Exchange& exchange,
 // Counted as it arrives: a body without a length is held only up to the limit. The server library
 // cannot answer in the middle of a body, so the rest is read and dropped, within the body's
 // deadline, and answered 413 at its end.
-void HttpService::bodyArrived(Exchange& exchange, const char* upload, size_t size) const {
-  if (exchange.refused || exchange.overLimit) return;
+void HttpService::bodyArrived(Exchange& exchange, const char* upload, size_t size) {
+  if (exchange.refused || exchange.overLimit || exchange.overBudget) return;
   std::string& body = exchange.request.body;
-  if (body.size() + size > config_.maxBody) {
-    exchange.overLimit = true;
+  const bool chunked = exchange.request.header("content-length") == nullptr;
+  if (body.size() + size > config_.maxBody || (chunked && !hold(exchange, size))) {
+    (body.size() + size > config_.maxBody ? exchange.overLimit : exchange.overBudget) = true;
     std::string().swap(body);
+    release(exchange);
     return;
   }
   // Grown by doubling, but never past the limit, which doubling alone would overshoot.
@@ -452,6 +485,22 @@ void HttpService::bodyArrived(Exchange& exchange, const char* upload, size_t siz
     body.reserve(std::min(config_.maxBody, std::max(2 * body.capacity(), body.size() + size)));
   }
   body.append(upload, size);
+}
+
+// Counts `bytes` more of the exchange's body against what the service may hold of all bodies;
+// false, counting nothing, when they would not fit.
+bool HttpService::hold(Exchange& exchange, size_t bytes) {
+  size_t current = held_.load();
+  do {
+    if (bytes > config_.maxHeld - std::min(current, config_.maxHeld)) return false;
+  } while (!held_.compare_exchange_weak(current, current + bytes));
+  exchange.held += bytes;
+  return true;
+}
+
+void HttpService::release(Exchange& exchange) {
+  held_ -= exchange.held;
+  exchange.held = 0;
 }
 
 bool HttpService::requestRead(MHD_Connection* connection, Exchange& exchange) {
@@ -552,6 +601,8 @@ bool HttpService::answer(MHD_Connection* connection, Exchange& exchange, HttpRes
                                          reply) == MHD_YES;
   MHD_destroy_response(reply);
   if (queued) {
+    // The body is done with once its answer is on its way, before the client can send the next.
+    release(exchange);
     exchange.status = response.status;
     // Only the refusal for want of a worker says when to come back.
     for (const auto& header : response.headers) exchange.queueFull |= header.first == "Retry-After";
@@ -563,10 +614,7 @@ HttpResponse HttpService::solveOrReject(const HttpRequest& request, Solved& solv
   const CancelFlag cancel = std::make_shared<std::atomic<bool>>(false);
   std::optional<std::future<Solved>> future = pool_.trySubmit(request.body, cancel);
   if (!future) {
-    HttpResponse busy =
-        errorAnswer(503, "every solving worker is busy and the queue is full; retry later");
-    busy.setHeader("Retry-After", kRetryAfterSeconds);
-    return busy;
+    return busyAnswer("every solving worker is busy and the queue is full");
   }
   solved = awaitSolve(*future, cancel, request.clientGone);
   if (solved.failure != SolveFailure::kNone) {
@@ -598,10 +646,7 @@ HttpResponse HttpService::batch(const HttpRequest& request) {
   std::shared_ptr<BatchStream> stream =
       BatchStream::start(pool_, splitLines(request.body), pool_.threadCount());
   if (!stream) {
-    HttpResponse busy =
-        errorAnswer(503, "every solving worker is busy and the queue is full; retry later");
-    busy.setHeader("Retry-After", kRetryAfterSeconds);
-    return busy;
+    return busyAnswer("every solving worker is busy and the queue is full");
   }
   HttpResponse response;
   response.setHeader("Content-Type", "application/x-ndjson");

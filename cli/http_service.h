@@ -31,6 +31,7 @@ struct ServiceConfig {
   SolveLimits limits;         // what one solve may take
   unsigned maxConnections = 1000;  // open connections in all
   unsigned maxPerClient = 256;     // open connections from one client address
+  size_t maxHeld = 256 << 20;      // bytes of request bodies held at once, at least maxBody
 };
 
 // A request as an endpoint sees it: read whole and checked, header names in lower case.
@@ -97,8 +98,10 @@ class HttpService {
   void enterPhase(Connection& connection, Phase phase);
   bool headersArrived(MHD_Connection* connection, Exchange& exchange, const char* url,
                       const char* method);
-  void bodyArrived(Exchange& exchange, const char* upload, size_t size) const;
+  void bodyArrived(Exchange& exchange, const char* upload, size_t size);
   bool requestRead(MHD_Connection* connection, Exchange& exchange);
+  bool hold(Exchange& exchange, size_t bytes);
+  void release(Exchange& exchange);
   std::optional<HttpResponse> refusalBeforeBody(const HttpRequest& request) const;
   bool authorized(const HttpRequest& request) const;
   HttpResponse route(const HttpRequest& request);
@@ -119,6 +122,7 @@ class HttpService {
   Metrics metrics_;
   SolvePool pool_;  // after metrics_, which it reports to
   std::atomic<bool> draining_{false};
+  std::atomic<size_t> held_{0};  // bytes of request bodies held now
   MHD_Daemon* daemon_ = nullptr;
 
   // Every open connection, for the deadlines that the server library does not keep itself.

@@ -6,7 +6,7 @@ namespace cli {
 namespace {
 
 constexpr const char* kRejectionNames[] = {"unauthorized", "length_required", "body_too_large",
-                                           "queue_full"};
+                                           "queue_full", "bodies_held"};
 
 void header(std::ostringstream& out, const char* name, const char* type, const char* help) {
   out << "# HELP " << name << ' ' << help << "\n# TYPE " << name << ' ' << type << '\n';

@@ -13,7 +13,7 @@
 namespace cli {
 
 // Why the service turned a request away without solving it.
-enum class Rejection { kUnauthorized, kLengthRequired, kBodyTooLarge, kQueueFull };
+enum class Rejection { kUnauthorized, kLengthRequired, kBodyTooLarge, kQueueFull, kBodiesHeld };
 
 // The values that are read at scrape time rather than counted.
 struct Gauges {
@@ -48,7 +48,7 @@ class Metrics {
   double solveSeconds_ = 0;
   long long placed_ = 0;
   long long unplaced_ = 0;
-  std::array<long long, 4> rejections_{};
+  std::array<long long, 5> rejections_{};
 };
 
 }  // namespace cli

@@ -23,7 +23,7 @@ namespace {
 constexpr char kServeUsage[] =
     "usage: varbex serve [--listen HOST:PORT] [--threads N] [--queue N] [--max-body BYTES]\n"
     "                    [--solve-timeout SECONDS] [--solve-memory MIB]\n"
-    "                    [--max-connections N] [--max-per-client N]\n"
+    "                    [--max-connections N] [--max-per-client N] [--max-held BYTES]\n"
     "                    [--token-file FILE] [--cors ORIGIN] [--access-log FILE|-]";
 constexpr auto kSignalPoll = std::chrono::milliseconds(100);
 
@@ -102,6 +102,9 @@ bool applyOption(const std::string& name, const std::string& value, ServeOptions
   } else if (name == "--max-per-client") {
     valid = parseCount(value, 1, 100000, number);
     service.maxPerClient = static_cast<unsigned>(number);
+  } else if (name == "--max-held") {
+    valid = parseCount(value, 1, 1ull << 40, number);
+    service.maxHeld = static_cast<size_t>(number);
   } else if (name == "--token-file") {
     options.tokenFile = value;
   } else if (name == "--cors") {
