@@ -31,7 +31,7 @@ struct ServiceConfig {
   SolveLimits limits;         // what one solve may take
   unsigned maxConnections = 1000;  // open connections in all
   unsigned maxPerClient = 256;     // open connections from one client address
-  size_t maxHeld = 256 << 20;      // bytes of request bodies held at once, at least maxBody
+  size_t maxHeld = 64 << 20;       // bytes of request bodies held at once, at least maxBody
 };
 
 // A request as an endpoint sees it: read whole and checked, header names in lower case.

@@ -327,3 +327,26 @@ def test_long_solves_end_at_the_time_limit_or_when_their_client_hangs_up(tmp_pat
     assert freed_after < 5  # the solve itself goes on for far longer than this
     assert patient.request("POST", "/v1/solve", BASIC)[0] == 200
     assert patient.stop() == 0
+
+
+def test_many_large_bodies_at_once_are_held_only_to_max_held(tmp_path):
+    server = Server(tmp_path, "--threads", "2")
+    head = b"POST /v1/solve HTTP/1.1\r\nHost: x\r\nContent-Length: %d\r\n\r\n" % (16 * MIB)
+    with Watch(server):
+        clients = [attacker(server.port) for _ in range(8)]
+        refused = 0
+        for client in clients:  # each sends all of its 16 MiB but the last byte
+            client.settimeout(TIMEOUT)
+            client.sendall(head)
+            try:
+                for block in repeated(b" ", 16 * MIB - MIB):
+                    client.sendall(block)
+                client.sendall(b" " * (MIB - 1))
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            if select.select([client], [], [], 0.5)[0]:
+                refused += statuses(client.recv(65536)) == [503]
+        for client in clients:
+            client.close()
+    assert refused == 4  # four bodies of 16 MiB fill the default 64 MiB
+    assert server.stop() == 0
