@@ -74,8 +74,8 @@ tsan: bootstrap-tests
 fuzz: bootstrap-tests
 	WERROR=$(WERROR) JOBS=$(JOBS) scripts/fuzz $(FUZZ_SECONDS)
 
-# Another standard library must give the same answers. GoogleTest and cpp-httplib from Debian are
-# built for libstdc++, so this build has the library and the checks' tools only.
+# Another standard library must give the same answers. GoogleTest from Debian is built for
+# libstdc++, so this build has the library and the checks' tools only.
 libcxx: bootstrap-tests
 	CC=clang CXX=clang++ $(CMAKE) -S . -B build/libcxx -DCMAKE_BUILD_TYPE=Release \
 	  -DVARBEX_BUILD_TESTS=OFF -DVARBEX_DIFF_TOOLS=ON -DCMAKE_CXX_FLAGS=-stdlib=libc++ $(WERROR_FLAG)

@@ -21,10 +21,16 @@ struct Tally {
   Tally& operator+=(const Tally& other);
 };
 
-// One solved request: the library's response text and its share of the summary.
+// Why a solve gave no response: it ran past its time or memory limit, its worker process died,
+// or its client gave up on it.
+enum class SolveFailure { kNone, kTimeout, kMemory, kCrashed, kCancelled };
+
+// One solved request: the library's response text and its share of the summary. The response is
+// empty when `failure` is not kNone.
 struct Solved {
   std::string response;
   Tally tally;
+  SolveFailure failure = SolveFailure::kNone;
 };
 
 // Solves a list of requests on a pool of threads, each thread taking the next unsolved request,

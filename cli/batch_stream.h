@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <future>
@@ -21,9 +22,21 @@ class BatchStream {
   static std::shared_ptr<BatchStream> start(SolvePool& pool, std::vector<std::string> lines,
                                             size_t window);
 
+  // Cancels whatever of the batch is not solved yet: a stream dropped early lost its client.
+  ~BatchStream();
+  BatchStream(const BatchStream&) = delete;
+  BatchStream& operator=(const BatchStream&) = delete;
+
   bool finished() const { return pending_.empty(); }
-  // The next response in input order with its line end, waiting for it to be solved. Only when
-  // `finished()` is false.
+  // Whether the next response is ready, waiting up to `wait` for it. Only when `finished()` is
+  // false.
+  bool frontReady(std::chrono::milliseconds wait) const {
+    return pending_.front().wait_for(wait) == std::future_status::ready;
+  }
+  // Ends the lines not solved yet, as dropping the stream does; for a client that hung up.
+  void cancel() { *cancel_ = true; }
+  // The next response in input order with its line end, waiting for it to be solved; a line whose
+  // solve failed gets an error envelope naming the reason. Only when `finished()` is false.
   std::string nextLine();
 
  private:
@@ -31,6 +44,7 @@ class BatchStream {
   void submitNext();
 
   SolvePool& pool_;
+  const CancelFlag cancel_;  // shared by every line of the batch
   std::vector<std::string> lines_;
   size_t submitted_ = 0;
   std::deque<std::future<Solved>> pending_;  // in input order

@@ -5,7 +5,8 @@
 // The shared secret that guards the service's endpoints.
 namespace cli {
 
-// Whether an Authorization header value is "Bearer " followed by exactly `token`. The work done
+// Whether an Authorization header value is "Bearer " (the scheme in any case) followed by exactly
+// `token`. The work done
 // depends only on the token's length, never on where a guess first differs, so timing tells an
 // attacker nothing about how close a guess came.
 bool bearerMatches(const std::string& token, const std::string& authorization);

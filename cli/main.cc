@@ -12,6 +12,7 @@
 #include "exit_status.h"
 #include "report.h"
 #include "serve.h"
+#include "solve_worker.h"
 #include "text_file.h"
 
 namespace {
@@ -330,6 +331,8 @@ int main(int argc, char** argv) {
   if (command == "render") return cli::renderCommand(argc, argv);
   if (command == "batch") return cli::batchCommand(argc, argv);
   if (command == "serve") return cli::serveCommand(argc, argv);
+  // Not in the usage: started by `serve` itself, one per solving thread.
+  if (command == "solve-worker") return cli::solveWorkerCommand(argc, argv);
   if (command != "solve") return usageError("unknown command '" + command + "'");
   Options options;
   std::string error;

@@ -6,7 +6,7 @@ namespace cli {
 namespace {
 
 constexpr const char* kRejectionNames[] = {"unauthorized", "length_required", "body_too_large",
-                                           "queue_full"};
+                                           "queue_full", "bodies_held"};
 
 void header(std::ostringstream& out, const char* name, const char* type, const char* help) {
   out << "# HELP " << name << ' ' << help << "\n# TYPE " << name << ' ' << type << '\n';
@@ -70,6 +70,14 @@ std::string Metrics::text(const Gauges& gauges) const {
   out << "varbex_solves_in_flight " << gauges.inFlight << '\n';
   header(out, "varbex_queue_length", "gauge", "Requests waiting for a solving thread.");
   out << "varbex_queue_length " << gauges.queueLength << '\n';
+  header(out, "varbex_solve_timeouts_total", "counter", "Solves stopped at --solve-timeout.");
+  out << "varbex_solve_timeouts_total " << gauges.timeouts << '\n';
+  header(out, "varbex_solve_memory_kills_total", "counter", "Solves stopped at --solve-memory.");
+  out << "varbex_solve_memory_kills_total " << gauges.memoryKills << '\n';
+  header(out, "varbex_worker_crashes_total", "counter", "Solving workers that died on a request.");
+  out << "varbex_worker_crashes_total " << gauges.crashes << '\n';
+  header(out, "varbex_worker_restarts_total", "counter", "Solving workers started again.");
+  out << "varbex_worker_restarts_total " << gauges.restarts << '\n';
   header(out, "varbex_items_placed_total", "counter", "Items placed in boxes.");
   out << "varbex_items_placed_total " << placed_ << '\n';
   header(out, "varbex_items_unplaced_total", "counter", "Items left unplaced.");

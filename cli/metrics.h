@@ -13,12 +13,16 @@
 namespace cli {
 
 // Why the service turned a request away without solving it.
-enum class Rejection { kUnauthorized, kLengthRequired, kBodyTooLarge, kQueueFull };
+enum class Rejection { kUnauthorized, kLengthRequired, kBodyTooLarge, kQueueFull, kBodiesHeld };
 
 // The values that are read at scrape time rather than counted.
 struct Gauges {
   size_t inFlight = 0;
   size_t queueLength = 0;
+  unsigned long long timeouts = 0;     // solves stopped at the time limit
+  unsigned long long memoryKills = 0;  // solves stopped at the memory limit
+  unsigned long long crashes = 0;      // solving workers that died on their own
+  unsigned long long restarts = 0;     // solving workers started in place of one that ended
 };
 
 // The service's counters, safe to update from any thread, written in the Prometheus text format.
@@ -44,7 +48,7 @@ class Metrics {
   double solveSeconds_ = 0;
   long long placed_ = 0;
   long long unplaced_ = 0;
-  std::array<long long, 4> rejections_{};
+  std::array<long long, 5> rejections_{};
 };
 
 }  // namespace cli

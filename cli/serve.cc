@@ -22,6 +22,8 @@ namespace {
 
 constexpr char kServeUsage[] =
     "usage: varbex serve [--listen HOST:PORT] [--threads N] [--queue N] [--max-body BYTES]\n"
+    "                    [--solve-timeout SECONDS] [--solve-memory MIB]\n"
+    "                    [--max-connections N] [--max-per-client N] [--max-held BYTES]\n"
     "                    [--token-file FILE] [--cors ORIGIN] [--access-log FILE|-]";
 constexpr auto kSignalPoll = std::chrono::milliseconds(100);
 
@@ -30,6 +32,7 @@ struct ServeOptions {
   int port = 8080;
   std::string tokenFile;
   std::string accessLog;  // empty: no access log
+  bool help = false;
   ServiceConfig service;
 };
 
@@ -87,6 +90,21 @@ bool applyOption(const std::string& name, const std::string& value, ServeOptions
   } else if (name == "--max-body") {
     valid = parseCount(value, 1, 1ull << 40, number);
     service.maxBody = static_cast<size_t>(number);
+  } else if (name == "--solve-timeout") {
+    valid = parseCount(value, 0, 86400, number);  // 0: no limit
+    service.limits.timeout = std::chrono::seconds(number);
+  } else if (name == "--solve-memory") {
+    valid = parseCount(value, 0, 1u << 20, number);  // 0: no limit
+    service.limits.memoryMiB = static_cast<size_t>(number);
+  } else if (name == "--max-connections") {
+    valid = parseCount(value, 1, 100000, number);
+    service.maxConnections = static_cast<unsigned>(number);
+  } else if (name == "--max-per-client") {
+    valid = parseCount(value, 1, 100000, number);
+    service.maxPerClient = static_cast<unsigned>(number);
+  } else if (name == "--max-held") {
+    valid = parseCount(value, 1, 1ull << 40, number);
+    service.maxHeld = static_cast<size_t>(number);
   } else if (name == "--token-file") {
     options.tokenFile = value;
   } else if (name == "--cors") {
@@ -106,6 +124,10 @@ bool parseServeArguments(int argc, char** argv, ServeOptions& options, std::stri
   options.service.threads = coreCount();
   for (int i = 2; i < argc; ++i) {
     const std::string name = argv[i];
+    if (name == "--help" || name == "-h") {
+      options.help = true;
+      return true;
+    }
     if (i + 1 >= argc) {
       error = name.rfind("--", 0) == 0 ? "option '" + name + "' needs a value"
                                        : "unexpected argument '" + name + "'";
@@ -200,6 +222,10 @@ int serveCommand(int argc, char** argv) {
   std::string error;
   if (!parseServeArguments(argc, argv, options, error)) {
     return failWith(error + "\n" + kServeUsage);
+  }
+  if (options.help) {
+    std::printf("%s\n", kServeUsage);
+    return kSuccess;
   }
   return run(options);
 }
