@@ -81,6 +81,7 @@ def built_libraries():
     try:
         run(["cmake", "--install", BUILD_DIR, "--component", "lib", "--prefix", prefix, "--strip"])
         found = {}
+        shutil.rmtree(BUILD_DIR / "package", ignore_errors=True)
         for path in sorted(prefix.rglob("*.so.*")):
             if path.is_symlink() or not path.is_file():
                 continue
@@ -102,6 +103,9 @@ class BuildWithLibrary(build_py):
         super().run()
         given = os.environ.get("VARBEX_LIBRARY")
         libraries = given_libraries(given) if given else built_libraries()
+        # setuptools reuses its build folder: a library of an earlier build must not stay behind.
+        for name in LIBRARY_NAMES:
+            (Path(self.build_lib) / "varbex" / name).unlink(missing_ok=True)
         for name, source in libraries.items():
             say(f"packaging {source} as varbex/{name}")
             shutil.copyfile(source, Path(self.build_lib) / "varbex" / name)
