@@ -10,6 +10,8 @@
 
 #include "batch_stream.h"
 #include "bearer_token.h"
+#include "insights_command.h"
+#include "insights_endpoint.h"
 #include "json_lines.h"
 #include "openapi_document.h"
 #include "report.h"
@@ -75,7 +77,7 @@ void answerAndClose(Response& response, int status, const std::string& message) 
 }
 
 const char* endpointOf(const std::string& path) {
-  for (const char* known : {"/v1/solve", "/v1/report", "/v1/batch", "/healthz", "/readyz",
+  for (const char* known : {"/v1/solve", "/v1/report", "/v1/insights", "/v1/batch", "/healthz", "/readyz",
                             "/metrics", "/openapi.json"}) {
     if (path == known) return known;
   }
@@ -250,6 +252,7 @@ void HttpService::addRoute(const char* path, const char* method, Handler handler
 void HttpService::addRoutes() {
   addRoute("/v1/solve", "POST", &HttpService::solve);
   addRoute("/v1/report", "POST", &HttpService::report);
+  addRoute("/v1/insights", "POST", &HttpService::insights);
   addRoute("/v1/batch", "POST", &HttpService::batch);
   addRoute("/healthz", "GET", &HttpService::health);
   addRoute("/readyz", "GET", &HttpService::readiness);
@@ -292,7 +295,17 @@ void HttpService::report(const Request& request, Response& response) {
     return;
   }
   response.status = 200;
-  response.set_content(buildReport(solved.response).html, "text/html; charset=utf-8");
+  bool ok = false;
+  const std::string insights = insightsText(request.body, solved.response, ok);
+  response.set_content(buildReport(solved.response, ok ? insights : "").html,
+                       "text/html; charset=utf-8");
+}
+
+// Measures only, solves nothing: answered on the connection's thread.
+void HttpService::insights(const Request& request, Response& response) {
+  EndpointAnswer answer = answerInsights(request.body);
+  response.status = answer.status;
+  response.set_content(std::move(answer.body), kJson);
 }
 
 void HttpService::batch(const Request& request, Response& response) {

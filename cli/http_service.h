@@ -56,6 +56,7 @@ class HttpService {
 
   void solve(const httplib::Request& request, httplib::Response& response);
   void report(const httplib::Request& request, httplib::Response& response);
+  void insights(const httplib::Request& request, httplib::Response& response);
   void batch(const httplib::Request& request, httplib::Response& response);
   void health(const httplib::Request& request, httplib::Response& response);
   void readiness(const httplib::Request& request, httplib::Response& response);
