@@ -13,3 +13,6 @@ if(VARBEX_TSAN)
   set_property(TEST cli_serve_test APPEND PROPERTY ENVIRONMENT
     "TSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/httplib_tsan.supp")
 endif()
+varbex_add_pytest(cli_insights_test ${CMAKE_CURRENT_LIST_DIR}/insights_test.py)
+set_property(TEST cli_insights_test APPEND PROPERTY ENVIRONMENT
+  "VARBEX_INSIGHTS_LIBRARY=$<TARGET_FILE:varbex_insights>")
