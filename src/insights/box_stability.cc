@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <numeric>
+#include <stdexcept>
+#include <string>
 
 namespace varbex::insights {
 namespace {
@@ -26,29 +27,61 @@ struct Contact {
   double area;
 };
 
-// For every item with extent, the items whose top face meets its base, found among the items
-// ordered by the height of their tops; a supporter starts lower than the item it carries, so the
-// relation runs one way and loads can be passed from the top down.
+// Items with extent whose tops lie at one height, ordered by where they start along x; the
+// widest of them bounds how far before an item's start a supporter can begin.
+struct Level {
+  double top;
+  std::size_t begin, end;  // a range of the order by (top, x)
+  double widest;
+};
+
+// Checking more pairs than this means the placements overlap by the thousand; no packing does.
+constexpr std::size_t kMostPairs = 100000000;
+
+// For every item with extent, the items whose top face meets its base. A supporter starts lower
+// than the item it carries, so the relation runs one way and loads can be passed from the top
+// down. Candidates are found by height and then by x, so a layer on a layer costs what the
+// items overlapping along x cost, not the product of the two layers.
 std::vector<std::vector<Contact>> contactsBelow(const std::vector<PlacedExtent>& items) {
-  std::vector<std::size_t> byTop;
+  std::vector<std::size_t> order;
   for (std::size_t k = 0; k < items.size(); ++k) {
-    if (hasExtent(items[k])) byTop.push_back(k);
+    if (hasExtent(items[k])) order.push_back(k);
   }
   const auto top = [&items](std::size_t k) { return items[k].z + items[k].depth; };
-  std::stable_sort(byTop.begin(), byTop.end(),
-                   [&top](std::size_t a, std::size_t b) { return top(a) < top(b); });
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return top(a) < top(b) || (top(a) == top(b) && items[a].x < items[b].x);
+  });
+  std::vector<Level> levels;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (levels.empty() || top(order[i]) != levels.back().top) {
+      levels.push_back({top(order[i]), i, i, 0});
+    }
+    levels.back().end = i + 1;
+    levels.back().widest = std::max(levels.back().widest, items[order[i]].width);
+  }
   std::vector<std::vector<Contact>> contacts(items.size());
+  std::size_t pairs = 0;
   for (std::size_t k = 0; k < items.size(); ++k) {
     const PlacedExtent& p = items[k];
     if (!hasExtent(p) || onFloor(p)) continue;
     const double tolerance = kContactTolerance * std::max(1.0, std::fabs(p.z));
-    auto from = std::lower_bound(byTop.begin(), byTop.end(), p.z - tolerance,
-                                 [&top](std::size_t j, double h) { return top(j) < h; });
-    for (; from != byTop.end() && top(*from) <= p.z + tolerance; ++from) {
-      const PlacedExtent& q = items[*from];
-      if (*from == k || !(q.z < p.z)) continue;
-      const double area = overlap(p.x, p.width, q.x, q.width) * overlap(p.y, p.length, q.y, q.length);
-      if (area > 0) contacts[k].push_back({*from, area});
+    auto level = std::lower_bound(levels.begin(), levels.end(), p.z - tolerance,
+                                  [](const Level& l, double h) { return l.top < h; });
+    for (; level != levels.end() && level->top <= p.z + tolerance; ++level) {
+      const auto first = order.begin() + static_cast<std::ptrdiff_t>(level->begin);
+      const auto last = order.begin() + static_cast<std::ptrdiff_t>(level->end);
+      auto from = std::lower_bound(first, last, p.x - level->widest,
+                                   [&items](std::size_t j, double x) { return items[j].x < x; });
+      for (; from != last && items[*from].x < p.x + p.width; ++from) {
+        if (++pairs > kMostPairs) {
+          throw std::invalid_argument("more than " + std::to_string(kMostPairs) +
+                                      " pairs of items to test for contact: the placements overlap");
+        }
+        const PlacedExtent& q = items[*from];
+        if (*from == k || !(q.z < p.z)) continue;
+        const double area = overlap(p.x, p.width, q.x, q.width) * overlap(p.y, p.length, q.y, q.length);
+        if (area > 0) contacts[k].push_back({*from, area});
+      }
     }
   }
   return contacts;

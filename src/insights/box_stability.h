@@ -32,6 +32,7 @@ struct BoxStanding {
 // Heights within this (relative, at least absolute) distance meet; so do a base and the floor.
 constexpr double kContactTolerance = 1e-9;
 
+// Throws std::invalid_argument when the placements overlap too much to be measured in reason.
 BoxStanding measureBox(const PackedBox& box);
 
 }  // namespace varbex::insights

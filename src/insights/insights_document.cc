@@ -144,7 +144,12 @@ json insightsDocument(const PackingRequest& request, const PackedResponse& respo
   std::size_t overhanging = 0;
   std::optional<double> largestOffset;
   for (std::size_t k = 0; k < response.boxes.size(); ++k) {
-    const BoxStanding standing = measureBox(response.boxes[k]);
+    BoxStanding standing;
+    try {
+      standing = measureBox(response.boxes[k]);
+    } catch (const std::invalid_argument& e) {
+      throw std::invalid_argument("box " + std::to_string(k) + ": " + e.what());
+    }
     for (const ItemStanding& item : standing.items) overhanging += item.overhang ? 1 : 0;
     const auto side = largestSide(standing);
     if (side && (!largestOffset || *side > *largestOffset)) largestOffset = side;

@@ -39,6 +39,23 @@ bool hasExtent(const PlacedExtent& p) {
   return p.width > 0 && p.length > 0 && p.depth > 0;
 }
 
+// The support of item k by testing it against every other item, in index order.
+double supportByEveryPair(const std::vector<PlacedExtent>& items, std::size_t k) {
+  const PlacedExtent& p = items[k];
+  if (std::fabs(p.z) <= 1e-9) return 1;
+  const auto side = [](double a, double sa, double b, double sb) {
+    return std::max(0.0, std::min(a + sa, b + sb) - std::max(a, b));
+  };
+  double touching = 0;
+  for (std::size_t j = 0; j < items.size(); ++j) {
+    const PlacedExtent& q = items[j];
+    if (j == k || !hasExtent(q) || !(q.z < p.z)) continue;
+    if (std::fabs(q.z + q.depth - p.z) > 1e-9 * std::max(1.0, std::fabs(p.z))) continue;
+    touching += side(p.x, p.width, q.x, q.width) * side(p.y, p.length, q.y, q.length);
+  }
+  return touching / (p.width * p.length);
+}
+
 void checkBox(const PackedBox& box, const BoxStanding& s, const std::string& where) {
   // Every item's weight ends on the floor or on an item that rests on nothing (off the floor with
   // no support), which keeps it with its load.
@@ -55,6 +72,8 @@ void checkBox(const PackedBox& box, const BoxStanding& s, const std::string& whe
         EXPECT_EQ(*item.support, 1.0) << where << " item " << k;
       }
       EXPECT_EQ(item.overhang, *item.support < 1);
+      EXPECT_NEAR(*item.support, std::min(1.0, supportByEveryPair(box.items, k)), 1e-9)
+          << where << " item " << k;
     }
     if (item.support) weightWithExtent += p.weight;
     if (item.support == 0.0 && std::fabs(p.z) > 1e-9) stranded += p.weight + *item.loadOnTop;
@@ -133,7 +152,7 @@ TEST(InsightsPropertiesTest, HoldOverGeneratedRequests) {
   // A run over 10,000 takes minutes in a Debug or sanitizer build; the suite runs fewer.
   const int count = given ? std::atoi(given) : 2000;
   std::map<std::string, int> seen;
-  long items = 0;
+  long items = 0, overhanging = 0, floating = 0;
   for (int index = 0; index < count; ++index) {
     const std::string where = "request " + std::to_string(index);
     const std::string requestText = testing::generateRequest(25, static_cast<std::uint64_t>(index));
@@ -146,7 +165,12 @@ TEST(InsightsPropertiesTest, HoldOverGeneratedRequests) {
     ASSERT_EQ(insights["boxes"].size(), packed.boxes.size()) << where;
     for (std::size_t b = 0; b < packed.boxes.size(); ++b) {
       items += static_cast<long>(packed.boxes[b].items.size());
-      checkBox(packed.boxes[b], measureBox(packed.boxes[b]), where + " box " + std::to_string(b));
+      const BoxStanding standing = measureBox(packed.boxes[b]);
+      for (const ItemStanding& item : standing.items) {
+        overhanging += item.overhang ? 1 : 0;
+        floating += item.support == 0.0 ? 1 : 0;
+      }
+      checkBox(packed.boxes[b], standing, where + " box " + std::to_string(b));
       if (HasFatalFailure()) return;
     }
     checkVerdicts(insights, request, response, seen, where);
@@ -154,7 +178,8 @@ TEST(InsightsPropertiesTest, HoldOverGeneratedRequests) {
   }
   std::string tally;
   for (const auto& [reason, n] : seen) tally += " " + reason + "=" + std::to_string(n);
-  std::printf("%d requests, %ld placed items, unplaced:%s\n", count, items, tally.c_str());
+  std::printf("%d requests, %ld placed items (%ld overhanging, %ld on nothing), unplaced:%s\n", count,
+              items, overhanging, floating, tally.c_str());
   // The generator reaches every reason but the lack of an active box type often enough.
   if (count >= 1000) {
     for (const char* reason : {"too_large", "too_heavy", "box_supply_used_up", "no_room"}) {
