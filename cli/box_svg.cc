@@ -60,22 +60,38 @@ std::string escaped(const std::string& text) {
   return out;
 }
 
-double numberOf(const json& value) { return value.is_number() ? value.get<double>() : 0.0; }
+// A member of a document that may lack it (a response written by hand); null when absent.
+const json& member(const json& object, const char* key) {
+  static const json kAbsent;
+  if (!object.is_object()) return kAbsent;
+  const auto found = object.find(key);
+  return found == object.end() ? kAbsent : *found;
+}
+
+double numberOf(const json& object, const char* key) {
+  const json& value = member(object, key);
+  return value.is_number() ? value.get<double>() : 0.0;
+}
+
+std::string textOf(const json& object, const char* key) {
+  const json& value = member(object, key);
+  return value.is_string() ? value.get<std::string>() : "";
+}
 
 Extent extentOf(const json& p) {
-  const double x = numberOf(p["x"]), y = numberOf(p["y"]), z = numberOf(p["z"]);
-  return {x, y, z, x + numberOf(p["width"]), y + numberOf(p["length"]), z + numberOf(p["depth"])};
+  const double x = numberOf(p, "x"), y = numberOf(p, "y"), z = numberOf(p, "z");
+  return {x, y, z, x + numberOf(p, "width"), y + numberOf(p, "length"), z + numberOf(p, "depth")};
 }
 
 // The report's hues: the golden angle per item code, in order of first appearance.
 std::map<std::string, double> huesOf(const json& response) {
   std::map<std::string, double> hues;
   const auto add = [&hues](const json& entry) {
-    const std::string code = entry.value("ItemCode", "");
+    const std::string code = textOf(entry, "ItemCode");
     if (hues.count(code) == 0) hues[code] = std::fmod(static_cast<double>(hues.size()) * 137.508, 360.0);
   };
-  for (const json& p : response["placements"]) add(p);
-  for (const json& item : response["unplaced_items"]) add(item);
+  for (const json& p : member(response, "placements")) add(p);
+  for (const json& item : member(response, "unplaced_items")) add(item);
   return hues;
 }
 
@@ -197,7 +213,7 @@ std::string frontEdges(double W, double L, double D) {
 // A cross in a ring at the centre of gravity, with a plumb line down to the floor.
 std::string centreMark(const json& centre, double W, double L, double D) {
   if (!centre.is_object()) return "";
-  const double x = numberOf(centre["x"]), y = numberOf(centre["y"]), z = numberOf(centre["z"]);
+  const double x = numberOf(centre, "x"), y = numberOf(centre, "y"), z = numberOf(centre, "z");
   const double r = 0.025 * std::max({W, L, D, 1e-9});
   const auto c = project(x, y, z);
   const auto floor = project(x, y, 0);
@@ -222,18 +238,19 @@ constexpr char kStyle[] =
 }  // namespace
 
 std::string boxSvg(const json& response, std::size_t index, const json& insights) {
-  const json& box = response["boxes"][index];
-  const json& items = box["items"];
-  const double W = numberOf(box["width"]), L = numberOf(box["length"]), D = numberOf(box["depth"]);
-  const std::map<std::string, double> hues = huesOf(response);
-  const json* measured = insights.is_object() ? &insights["boxes"][index] : nullptr;
+  const json& box = member(response, "boxes").at(index);
+  const json& items = member(box, "items");
+  const double W = numberOf(box, "width"), L = numberOf(box, "length"), D = numberOf(box, "depth");
+  std::map<std::string, double> hues = huesOf(response);
+  const json* measured = insights.is_object() ? &insights.at("boxes").at(index) : nullptr;
   std::vector<Extent> extents;
   std::map<std::string, int> counts;
   std::vector<std::string> codes;  // in loading order
   for (const json& p : items) {
     extents.push_back(extentOf(p));
-    const std::string code = p.value("ItemCode", "");
+    const std::string code = textOf(p, "ItemCode");
     if (counts[code]++ == 0) codes.push_back(code);
+    hues.emplace(code, 0.0);  // a code missing from the placements of a hand-written response
   }
   constexpr int kWidth = 640, kDrawing = 480, kTop = 32, kRow = 22;
   const int height = kTop + kDrawing + 20 + kRow * static_cast<int>(codes.size() + 1);
@@ -242,17 +259,17 @@ std::string boxSvg(const json& response, std::size_t index, const json& insights
                     " " + std::to_string(height) + "\">" + kStyle;
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>";
   svg += "<text class=\"title\" x=\"8\" y=\"22\">Box " + std::to_string(index + 1) + " of " +
-         std::to_string(response["boxes"].size()) + ": " + escaped(box.value("box_reference", "")) + "</text>";
+         std::to_string(member(response, "boxes").size()) + ": " + escaped(textOf(box, "box_reference")) + "</text>";
   svg += "<svg x=\"0\" y=\"" + std::to_string(kTop) + "\" width=\"" + std::to_string(kWidth) + "\" height=\"" +
          std::to_string(kDrawing) + "\" viewBox=\"" + viewBox(W, L, D) + "\">" + shell(W, L, D);
   for (const std::size_t k : paintOrder(extents)) {
-    const std::string code = items[k].value("ItemCode", "");
-    const bool overhang = measured && (*measured)["items"][k].value("overhang", false);
+    const std::string code = textOf(items[k], "ItemCode");
+    const bool overhang = measured && measured->at("items").at(k).value("overhang", false);
     svg += "<g class=\"item\"><title>" + std::to_string(k + 1) + ": " + escaped(code) + "</title>" +
            itemFaces(extents[k], hues.at(code), overhang) + "</g>";
   }
   svg += frontEdges(W, L, D);
-  if (measured) svg += centreMark((*measured)["centre_of_gravity"], W, L, D);
+  if (measured) svg += centreMark(member(*measured, "centre_of_gravity"), W, L, D);
   svg += "</svg>";
   int y = kTop + kDrawing + 12 + kRow;
   svg += "<text x=\"8\" y=\"" + std::to_string(y - 6) + "\">" + std::to_string(items.size()) +
@@ -272,7 +289,7 @@ int writeBoxPictures(const std::string& folder, const json& response, const json
     std::fprintf(stderr, "varbex: cannot create '%s': %s\n", folder.c_str(), std::strerror(errno));
     return kUsageOrIoError;
   }
-  for (std::size_t k = 0; k < response["boxes"].size(); ++k) {
+  for (std::size_t k = 0; k < member(response, "boxes").size(); ++k) {
     std::string error;
     if (!writeTextFile(folder + "/box-" + std::to_string(k) + ".svg", boxSvg(response, k, insights), error)) {
       std::fprintf(stderr, "varbex: %s\n", error.c_str());
