@@ -150,7 +150,7 @@ void checkVerdicts(const json& insights, const PackingRequest& request, const js
 TEST(InsightsPropertiesTest, HoldOverGeneratedRequests) {
   const char* given = std::getenv("VARBEX_INSIGHTS_REQUESTS");
   // A run over 10,000 takes minutes in a Debug or sanitizer build; the suite runs fewer.
-  const int count = given ? std::atoi(given) : 2000;
+  const int count = given ? std::atoi(given) : VARBEX_INSIGHTS_DEFAULT_REQUESTS;
   std::map<std::string, int> seen;
   long items = 0, overhanging = 0, floating = 0;
   for (int index = 0; index < count; ++index) {

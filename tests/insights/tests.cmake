@@ -10,3 +10,9 @@ target_link_libraries(insights_c_interface_test PRIVATE varbex_insights)
 add_dependencies(insights_c_interface_test varbex_insights)
 target_compile_definitions(insights_c_interface_test PRIVATE
   VARBEX_INSIGHTS_LIBRARY="$<TARGET_FILE:varbex_insights>")
+# A sanitizer build solves several times slower; the generated requests are the same, fewer.
+if(VARBEX_SANITIZE OR VARBEX_TSAN)
+  target_compile_definitions(insights_properties_test PRIVATE VARBEX_INSIGHTS_DEFAULT_REQUESTS=500)
+else()
+  target_compile_definitions(insights_properties_test PRIVATE VARBEX_INSIGHTS_DEFAULT_REQUESTS=2000)
+endif()
