@@ -36,7 +36,7 @@ struct Level {
 };
 
 // Checking more pairs than this means the placements overlap by the thousand; no packing does.
-constexpr std::size_t kMostPairs = 100000000;
+constexpr std::size_t kMostPairs = 20000000;
 
 // For every item with extent, the items whose top face meets its base. A supporter starts lower
 // than the item it carries, so the relation runs one way and loads can be passed from the top
