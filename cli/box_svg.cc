@@ -36,6 +36,14 @@ std::string fixed(double value, int decimals) {
   return text;
 }
 
+// A size as the report page writes it: at most three decimals, no trailing zeros.
+std::string shortNumber(double value) {
+  std::string text = fixed(value, 3);
+  text.erase(text.find_last_not_of('0') + 1);
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text == "-0" ? "0" : text;
+}
+
 std::string points(const std::vector<std::array<double, 3>>& corners) {
   std::string text;
   for (const auto& c : corners) {
@@ -273,8 +281,8 @@ std::string boxSvg(const json& response, std::size_t index, const json& insights
   svg += "</svg>";
   int y = kTop + kDrawing + 12 + kRow;
   svg += "<text x=\"8\" y=\"" + std::to_string(y - 6) + "\">" + std::to_string(items.size()) +
-         (items.size() == 1 ? " item" : " items") + ", inner size " + fixed(W, 2) + " \u00d7 " + fixed(L, 2) +
-         " \u00d7 " + fixed(D, 2) + "</text>";
+         (items.size() == 1 ? " item" : " items") + ", inner size " + shortNumber(W) + " \u00d7 " + shortNumber(L) +
+         " \u00d7 " + shortNumber(D) + "</text>";
   for (const std::string& code : codes) {
     y += kRow;
     svg += "<rect x=\"8\" y=\"" + std::to_string(y - 17) + "\" width=\"14\" height=\"14\" fill=\"" +
