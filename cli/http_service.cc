@@ -17,6 +17,8 @@
 
 #include "batch_stream.h"
 #include "bearer_token.h"
+#include "insights_command.h"
+#include "insights_endpoint.h"
 #include "json_lines.h"
 #include "openapi_document.h"
 #include "report.h"
@@ -320,6 +322,7 @@ void HttpResponse::setHeader(const std::string& name, const std::string& value) 
 const HttpService::Route HttpService::kRoutes[] = {
     {"/v1/solve", "POST", &HttpService::solve},
     {"/v1/report", "POST", &HttpService::report},
+    {"/v1/insights", "POST", &HttpService::insights},
     {"/v1/batch", "POST", &HttpService::batch},
     {"/healthz", "GET", &HttpService::health},
     {"/readyz", "GET", &HttpService::readiness},
@@ -636,10 +639,18 @@ HttpResponse HttpService::report(const HttpRequest& request) {
   HttpResponse refused = solveOrReject(request, solved);
   if (refused.status != 200) return refused;
   if (solved.tally.errors > 0) return jsonAnswer(422, std::move(solved.response));
+  bool ok = false;
+  const std::string insights = insightsText(request.body, solved.response, ok);
   HttpResponse page;
-  page.body = buildReport(solved.response).html;
+  page.body = buildReport(solved.response, ok ? insights : "").html;
   page.setHeader("Content-Type", "text/html; charset=utf-8");
   return page;
+}
+
+// Measures only, solves nothing: answered on the connection's thread.
+HttpResponse HttpService::insights(const HttpRequest& request) {
+  EndpointAnswer answer = answerInsights(request.body);
+  return jsonAnswer(answer.status, std::move(answer.body));
 }
 
 HttpResponse HttpService::batch(const HttpRequest& request) {

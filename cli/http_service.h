@@ -111,6 +111,7 @@ class HttpService {
   HttpResponse solveOrReject(const HttpRequest& request, Solved& solved);
   HttpResponse solve(const HttpRequest& request);
   HttpResponse report(const HttpRequest& request);
+  HttpResponse insights(const HttpRequest& request);
   HttpResponse batch(const HttpRequest& request);
   HttpResponse health(const HttpRequest& request);
   HttpResponse readiness(const HttpRequest& request);

@@ -10,6 +10,7 @@
 
 #include "batch.h"
 #include "exit_status.h"
+#include "insights_command.h"
 #include "report.h"
 #include "serve.h"
 #include "solve_worker.h"
@@ -25,7 +26,10 @@ using cli::kUsageOrIoError;
 constexpr char kUsage[] =
     "usage: varbex solve [FILE|-] [--pretty]\n"
     "       varbex solve [FILE|-] [--pretty] --html REPORT.html\n"
-    "       varbex render [RESPONSE.json|-] [-o REPORT.html]\n"
+    "       varbex solve [FILE|-] [--pretty] --insights INSIGHTS.json\n"
+    "       varbex render [--request REQUEST.json] [RESPONSE.json|-] [-o REPORT.html]\n"
+    "       varbex render --svg DIR [--request REQUEST.json] [RESPONSE.json|-]\n"
+    "       varbex insights REQUEST.json RESPONSE.json [-o INSIGHTS.json]\n"
     "       varbex batch [IN.jsonl|-] [-o OUT.jsonl] [--jobs N]\n"
     "       varbex serve [--listen HOST:PORT] [--threads N] [--queue N] [--max-body BYTES]\n"
     "                    [--token-file FILE] [--cors ORIGIN] [--access-log FILE|-]\n"
@@ -35,8 +39,11 @@ constexpr char kUsage[] =
     "        The request is read from FILE, or from standard input when FILE is '-' or absent.\n"
     "          --pretty        indent the response with two spaces\n"
     "          --html REPORT   also write the packing report of the response to REPORT\n"
+    "          --insights FILE also write the response's insights (docs/insights.md) to FILE\n"
     "render  writes the packing report of a response as one self-contained HTML file\n"
-    "        (to standard output without -o)\n"
+    "        (to standard output without -o); with --request, the insights are shown too;\n"
+    "        --svg DIR writes one picture per box instead, DIR/box-<index>.svg\n"
+    "insights  why items went unplaced and how the boxes stand, as JSON (docs/insights.md)\n"
     "batch   solves one request per input line on N threads (default: one per core) and\n"
     "        writes one response per line, in input order; a summary goes to standard error\n"
     "serve   answers requests over HTTP until SIGTERM or SIGINT (see docs/service.md):\n"
@@ -57,7 +64,8 @@ constexpr char kUsage[] =
 struct Options {
   std::string file = "-";
   bool pretty = false;
-  std::string html;  // where to write the report; empty for none
+  std::string html;      // where to write the report; empty for none
+  std::string insights;  // where to write the insights; empty for none
 };
 
 int fail(const std::string& message) {
@@ -77,12 +85,12 @@ bool parseSolveArguments(int argc, char** argv, Options& options, std::string& e
     const std::string arg = argv[i];
     if (arg == "--pretty") {
       options.pretty = true;
-    } else if (arg == "--html") {
+    } else if (arg == "--html" || arg == "--insights") {
       if (i + 1 >= argc) {
-        error = "option '--html' needs a file name";
+        error = "option '" + arg + "' needs a file name";
         return false;
       }
-      options.html = argv[++i];
+      (arg == "--html" ? options.html : options.insights) = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option '" + arg + "'";
       return false;
@@ -296,8 +304,9 @@ int report(const std::string& response, bool pretty) {
 }
 
 // Writes the packing report of a response that is not an error envelope.
-bool writeHtmlReport(const std::string& path, const std::string& response) {
-  const cli::Report page = cli::buildReport(response);
+bool writeHtmlReport(const std::string& path, const std::string& response,
+                     const std::string& insights) {
+  const cli::Report page = cli::buildReport(response, insights);
   std::string error = page.error;
   if (!page.html.empty() && cli::writeTextFile(path, page.html, error)) return true;
   fail(error);
@@ -311,8 +320,16 @@ int solve(const Options& options) {
   const std::unique_ptr<char, void (*)(char*)> response(varbex_solve(request.c_str()), varbex_free);
   if (!response) return fail("out of memory: the library returned no response");
   const int status = report(response.get(), options.pretty);
-  if (options.html.empty() || (status != kAllPlaced && status != kItemsUnplaced)) return status;
-  return writeHtmlReport(options.html, response.get()) ? status : kUsageOrIoError;
+  if (status != kAllPlaced && status != kItemsUnplaced) return status;
+  if (options.html.empty() && options.insights.empty()) return status;
+  bool ok = false;
+  const std::string insights = cli::insightsText(request, response.get(), ok);
+  if (!ok) return fail("no insights: " + insights);
+  if (!options.insights.empty() && !cli::writeTextFile(options.insights, insights + "\n", error)) {
+    return fail(error);
+  }
+  if (options.html.empty()) return status;
+  return writeHtmlReport(options.html, response.get(), insights) ? status : kUsageOrIoError;
 }
 
 }  // namespace
@@ -330,6 +347,7 @@ int main(int argc, char** argv) {
   if (command.empty()) return usageError("no command given");
   if (command == "render") return cli::renderCommand(argc, argv);
   if (command == "batch") return cli::batchCommand(argc, argv);
+  if (command == "insights") return cli::insightsCommand(argc, argv);
   if (command == "serve") return cli::serveCommand(argc, argv);
   // Not in the usage: started by `serve` itself, one per solving thread.
   if (command == "solve-worker") return cli::solveWorkerCommand(argc, argv);

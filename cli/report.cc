@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "box_svg.h"
 #include "exit_status.h"
+#include "insights_command.h"
 #include "report_page.h"
 #include "text_file.h"
 
@@ -13,7 +15,13 @@ namespace {
 struct RenderOptions {
   std::string input = "-";
   std::string output = "-";
+  std::string request;    // with a request, the page shows the insights too
+  std::string svgFolder;  // pictures of the boxes instead of the page
 };
+
+constexpr char kRenderUsage[] =
+    "usage: varbex render [--request REQUEST.json] [RESPONSE.json|-] [-o report.html]\n"
+    "       varbex render --svg DIR [--request REQUEST.json] [RESPONSE.json|-]";
 
 // Members the page reads; a document without them would draw an empty or broken page.
 bool looksLikeResponse(const nlohmann::json& document) {
@@ -40,9 +48,10 @@ std::string scriptSafe(const nlohmann::json& document) {
   return safe;
 }
 
-std::string fillPage(const std::string& json) {
+std::string fillPage(const std::string& json, const std::string& insights) {
   std::string page = kReportPage;
   page.replace(page.find(kReportPlaceholder), sizeof kReportPlaceholder - 1, json);
+  page.replace(page.find(kInsightsPlaceholder), sizeof kInsightsPlaceholder - 1, insights);
   return page;
 }
 
@@ -50,12 +59,15 @@ bool parseRenderArguments(int argc, char** argv, RenderOptions& options, std::st
   bool haveInput = false;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "-o" || arg == "--output") {
+    if (arg == "-o" || arg == "--output" || arg == "--request" || arg == "--svg") {
       if (i + 1 >= argc) {
-        error = "option '" + arg + "' needs a file name";
+        error = "option '" + arg + "' needs a " + (arg == "--svg" ? "folder" : "file") + " name";
         return false;
       }
-      options.output = argv[++i];
+      std::string& value = arg == "--request" ? options.request
+                           : arg == "--svg"   ? options.svgFolder
+                                              : options.output;
+      value = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option '" + arg + "'";
       return false;
@@ -77,7 +89,7 @@ int failWith(int status, const std::string& message) {
 
 }  // namespace
 
-Report buildReport(const std::string& response) {
+Report buildReport(const std::string& response, const std::string& insights) {
   Report report;
   const nlohmann::json document = nlohmann::json::parse(response, nullptr, false);
   if (document.is_discarded()) {
@@ -89,7 +101,8 @@ Report buildReport(const std::string& response) {
   } else if (!looksLikeResponse(document)) {
     report.error = "not a varbex response (it lacks \"boxes\", \"placements\" or \"summary\")";
   } else {
-    report.html = fillPage(scriptSafe(document));
+    const nlohmann::json measured = nlohmann::json::parse(insights, nullptr, false);
+    report.html = fillPage(scriptSafe(document), measured.is_object() ? scriptSafe(measured) : "null");
   }
   return report;
 }
@@ -98,14 +111,33 @@ int renderCommand(int argc, char** argv) {
   RenderOptions options;
   std::string error;
   if (!parseRenderArguments(argc, argv, options, error)) {
-    return failWith(kUsageOrIoError, error + "\nusage: varbex render [RESPONSE.json|-] [-o report.html]");
+    return failWith(kUsageOrIoError, error + "\n" + kRenderUsage);
   }
-  std::string response;
+  if (options.request == "-" && options.input == "-") {
+    return failWith(kUsageOrIoError, "only one of request and response can be standard input");
+  }
+  std::string response, request;
   if (!readTextFile(options.input, response, error)) return failWith(kUsageOrIoError, error);
-  const Report report = buildReport(response);
+  if (!options.request.empty() && !readTextFile(options.request, request, error)) {
+    return failWith(kUsageOrIoError, error);
+  }
+  std::string insights;
+  if (!options.request.empty()) {
+    bool ok = false;
+    insights = insightsText(request, response, ok);
+    const nlohmann::json envelope = nlohmann::json::parse(insights, nullptr, false);
+    if (!ok && !(envelope.is_object() && envelope.value("error", "").rfind("response: it is an error", 0) == 0)) {
+      return failWith(kRequestRejected, "no insights: " + envelope.value("error", insights));
+    }
+  }
+  const Report report = buildReport(response, insights);
   if (report.rejected) return failWith(kRequestRejected, "the response is an error: " + report.error);
   if (report.html.empty()) {
     return failWith(kUsageOrIoError, displayName(options.input, false) + " is " + report.error);
+  }
+  if (!options.svgFolder.empty()) {
+    return writeBoxPictures(options.svgFolder, nlohmann::json::parse(response),
+                            nlohmann::json::parse(insights.empty() ? "null" : insights));
   }
   if (!writeTextFile(options.output, report.html, error)) return failWith(kUsageOrIoError, error);
   return kSuccess;

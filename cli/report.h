@@ -13,10 +13,12 @@ struct Report {
 };
 
 // Builds the report of a response text. Any text that is not a packing response (not JSON, an
-// error envelope, a document without "boxes") gives no page.
-Report buildReport(const std::string& response);
+// error envelope, a document without "boxes") gives no page. `insights`, the insights document
+// of the response (or empty for none), adds reasons, centres of gravity and overhangs.
+Report buildReport(const std::string& response, const std::string& insights = "");
 
-// `varbex render RESPONSE.json [-o report.html]`, with argv[1] == "render". Returns the exit status.
+// `varbex render [--request REQUEST.json] [--svg DIR] RESPONSE.json [-o report.html]`, with
+// argv[1] == "render". Returns the exit status.
 int renderCommand(int argc, char** argv);
 
 }  // namespace cli

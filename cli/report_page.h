@@ -6,5 +6,7 @@ namespace cli {
 
 extern const char kReportPage[];
 constexpr char kReportPlaceholder[] = "/*VARBEX_RESPONSE*/";
+// The insights document of the response, or null when the page has none.
+constexpr char kInsightsPlaceholder[] = "/*VARBEX_INSIGHTS*/";
 
 }  // namespace cli

@@ -39,23 +39,44 @@ export async function createEngine() {
       return {};
     },
   })]);
+  // A text copied into the module's heap for one call; the caller frees it.
+  function copyIn(text, what) {
+    const size = runtime.lengthBytesUTF8(text) + 1;
+    const block = runtime._malloc(size);
+    if (block === 0) throw new Error(`varbex: out of memory for the ${what}`);
+    runtime.stringToUTF8(text, block, size);
+    return block;
+  }
+  function textOut(block, release, what) {
+    if (block === 0) throw new Error(`varbex: out of memory for the ${what}`);
+    try {
+      return runtime.UTF8ToString(block);
+    } finally {
+      release(block);
+    }
+  }
   return {
     solveText(text) {
-      const request = String(text);
-      const size = runtime.lengthBytesUTF8(request) + 1;
-      const input = runtime._malloc(size);
-      if (input === 0) throw new Error('varbex: out of memory for the request');
+      const input = copyIn(String(text), 'request');
       try {
-        runtime.stringToUTF8(request, input, size);
-        const output = runtime._varbex_solve(input);
-        if (output === 0) throw new Error('varbex: out of memory for the response');
-        try {
-          return runtime.UTF8ToString(output);
-        } finally {
-          runtime._varbex_free(output);
-        }
+        return textOut(runtime._varbex_solve(input), runtime._varbex_free, 'response');
       } finally {
         runtime._free(input);
+      }
+    },
+    /** The insights text of a response text for a request text, as libvarbex_insights gives it. */
+    insightsText(requestText, responseText) {
+      const request = copyIn(String(requestText), 'request');
+      try {
+        const response = copyIn(String(responseText), 'response');
+        try {
+          return textOut(runtime._varbex_insights(request, response), runtime._varbex_insights_free,
+            'insights');
+        } finally {
+          runtime._free(response);
+        }
+      } finally {
+        runtime._free(request);
       }
     },
   };

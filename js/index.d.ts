@@ -135,9 +135,54 @@ export function solve(request: PackingRequest | string): PackingResponse;
 /** The library's response text for a request text, unchanged (error envelopes included). */
 export function solveText(text: string): string;
 
+export type UnplacedReason =
+  | 'no_active_box_type' | 'too_large' | 'too_heavy' | 'box_supply_used_up' | 'no_room';
+
+/** Why one item found no place (docs/insights.md). */
+export interface UnplacedInsight {
+  ItemCode: string;
+  ItemReference: string;
+  message: string;
+  reason: UnplacedReason;
+}
+
+/** How one placed item stands; null measures for an item without extent. */
+export interface ItemStanding {
+  ItemCode: string;
+  load_on_top: number | null;
+  overhang: boolean;
+  support: number | null;
+}
+
+export interface BoxStanding {
+  box_index: number;
+  box_reference: string;
+  centre_of_gravity: { x: number | null; y: number | null; z: number | null } | null;
+  centre_of_gravity_offset: { x: number | null; y: number | null } | null;
+  items: ItemStanding[];
+}
+
+export interface Insights {
+  boxes: BoxStanding[];
+  summary: {
+    largest_centre_of_gravity_offset: number | null;
+    overhanging_items: number;
+    unplaced_by_reason: Record<UnplacedReason, number>;
+  };
+  unplaced: UnplacedInsight[];
+}
+
+/** The insights of a response for its request; RequestError when either cannot be read. */
+export function insights(request: PackingRequest | string, response: PackingResponse | string): Insights;
+
+/** The insights text as the library gives it (an error envelope included). */
+export function insightsText(request: PackingRequest | string, response: PackingResponse | string): string;
+
 export interface WorkerSolver {
   solve(request: PackingRequest | string): Promise<PackingResponse>;
   solveText(text: string): Promise<string>;
+  insights(request: PackingRequest | string, response: PackingResponse | string): Promise<Insights>;
+  insightsText(request: PackingRequest | string, response: PackingResponse | string): Promise<string>;
   /** Stops the workers; requests still in flight are rejected. */
   terminate(): Promise<void>;
 }

@@ -1,5 +1,5 @@
 // The varbex package: solve packing requests on this thread (solve, solveText) or off it
-// (createWorkerSolver). The engine is compiled and instantiated once, when the module loads.
+// (createWorkerSolver), and explain the answers (insights). The engine is compiled and instantiated once, when the module loads.
 import { createEngine } from './engine.js';
 import { parseResponse, requestText } from './request_error.js';
 
@@ -20,4 +20,18 @@ export function solveText(text) {
  */
 export function solve(request) {
   return parseResponse(engine.solveText(requestText(request)));
+}
+
+/** The insights text of a response for its request (objects or JSON texts), unchanged. */
+export function insightsText(request, response) {
+  return engine.insightsText(requestText(request), requestText(response));
+}
+
+/**
+ * Why the items of a response went unplaced and how its boxes stand (docs/insights.md), for the
+ * request it answers; each may be an object or a JSON text. A request or response that cannot be
+ * read throws RequestError with the library's message ("request: ..." or "response: ...").
+ */
+export function insights(request, response) {
+  return parseResponse(insightsText(request, response));
 }

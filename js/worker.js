@@ -1,13 +1,14 @@
 // The worker side of createWorkerSolver: one engine instance solving the texts it is sent, in the
-// order they arrive. Works as a Node worker_threads worker and as a browser module worker.
+// order they arrive (a message with a response asks for the insights of it instead). Works as a Node worker_threads worker and as a browser module worker.
 import { createEngine } from './engine.js';
 
 const engine = createEngine();
 const isNode = typeof process === 'object' && typeof process.versions?.node === 'string';
 
-async function answer({ id, text }) {
+async function answer({ id, text, response }) {
   try {
-    return { id, text: (await engine).solveText(text) };
+    const ready = await engine;
+    return { id, text: response === undefined ? ready.solveText(text) : ready.insightsText(text, response) };
   } catch (error) {
     return { id, failure: String(error?.message ?? error) };
   }

@@ -41,11 +41,11 @@ async function startWorker() {
   }
   return {
     pending,
-    send(id, text) {
+    send(id, text, response) {
       return new Promise((resolve, reject) => {
         pending.set(id, { resolve, reject });
         if (isNode && pending.size === 1) worker.ref();
-        worker.postMessage({ id, text });
+        worker.postMessage(response === undefined ? { id, text } : { id, text, response });
       });
     },
     terminate() {
@@ -56,19 +56,22 @@ async function startWorker() {
 }
 
 /**
- * Starts `workers` workers (default 1) and returns a solver whose `solve` and `solveText` behave
- * like the package's but return promises. `terminate()` stops the workers.
+ * Starts `workers` workers (default 1) and returns a solver whose `solve`, `solveText`,
+ * `insights` and `insightsText` behave like the package's but return promises. `terminate()`
+ * stops the workers.
  */
 export async function createWorkerSolver({ workers = 1 } = {}) {
   const pool = await Promise.all(Array.from({ length: Math.max(1, workers) }, startWorker));
   let nextId = 0;
-  const solveText = (text) => {
-    const idlest = pool.reduce((a, b) => (b.pending.size < a.pending.size ? b : a));
-    return idlest.send(nextId++, String(text));
-  };
+  const idlest = () => pool.reduce((a, b) => (b.pending.size < a.pending.size ? b : a));
+  const solveText = (text) => idlest().send(nextId++, String(text));
+  const insightsText = (request, response) =>
+    idlest().send(nextId++, requestText(request), requestText(response));
   return {
     solveText,
     solve: async (request) => parseResponse(await solveText(requestText(request))),
+    insightsText,
+    insights: async (request, response) => parseResponse(await insightsText(request, response)),
     terminate: async () => {
       await Promise.all(pool.map((worker) => worker.terminate()));
     },

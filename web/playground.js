@@ -5,6 +5,7 @@ import { createWorkerSolver } from './varbex/worker_solver.js';
 import { parseResponse, RequestError } from './varbex/request_error.js';
 
 const REPORT_PLACEHOLDER = '/*VARBEX_RESPONSE*/';
+const INSIGHTS_PLACEHOLDER = '/*VARBEX_INSIGHTS*/';
 const $ = (id) => document.getElementById(id);
 
 // JSON for inside the page's <script> element: '<' occurs only inside strings, where \u003c means
@@ -25,10 +26,11 @@ function fitReportHeight() {
   frame.style.height = `${Math.ceil(Math.max(0, ...bottoms) + margin)}px`;
 }
 
-function showReport(page, responseText) {
+function showReport(page, responseText, insightsText) {
   const frame = $('report');
   // A function as replacement, so that '$' in the response is taken literally.
-  frame.srcdoc = page.replace(REPORT_PLACEHOLDER, () => scriptSafe(responseText));
+  frame.srcdoc = page.replace(REPORT_PLACEHOLDER, () => scriptSafe(responseText))
+    .replace(INSIGHTS_PLACEHOLDER, () => scriptSafe(insightsText));
   frame.onload = fitReportHeight;
   frame.hidden = false;
 }
@@ -66,7 +68,8 @@ async function solveRequest(solver, page) {
   $('status').textContent = 'Solving…';
   const started = performance.now();
   try {
-    const text = await solver.solveText($('request').value);
+    const request = $('request').value;
+    const text = await solver.solveText(request);
     const elapsed = Math.round(performance.now() - started);
     offerDownload(text);
     try {
@@ -74,7 +77,9 @@ async function solveRequest(solver, page) {
       const { box_count: boxes, total_placed: placed, total_unplaced: unplaced } = response.summary;
       $('status').textContent =
         `Solved in ${elapsed} ms: ${boxes} box(es), ${placed} placed, ${unplaced} unplaced.`;
-      showReport(page, text);
+      // Reasons, centres of gravity and overhangs; the page goes without them if they fail.
+      const insights = await solver.insightsText(request, text);
+      showReport(page, text, insights.startsWith('{"error":') ? 'null' : insights);
     } catch (error) {
       if (!(error instanceof RequestError)) throw error;
       $('status').textContent = 'The request could not be read.';

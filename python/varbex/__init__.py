@@ -7,13 +7,18 @@
 The library is loaded from the file named by the VARBEX_LIBRARY environment variable when it is
 set, else from the copy placed next to this file when the package was built. The solve runs
 without the interpreter lock, so several threads solve at the same time.
+
+`insights(request, response)` explains a response (docs/insights.md) through the second library,
+libvarbex_insights.so, loaded on first use from VARBEX_INSIGHTS_LIBRARY, else from beside
+VARBEX_LIBRARY, else from inside the package.
 """
 import ctypes
 import json
 import os
 from pathlib import Path
 
-__all__ = ["RequestError", "solve", "solve_text", "library_path"]
+__all__ = ["RequestError", "solve", "solve_text", "insights", "insights_text", "library_path",
+           "insights_library_path"]
 
 
 class RequestError(ValueError):
@@ -80,3 +85,57 @@ def solve(request):
     if "error" in response:
         raise RequestError(response["error"])
     return response
+
+
+def insights_library_path():
+    """The path of the insights library that `insights` loads."""
+    given = os.environ.get("VARBEX_INSIGHTS_LIBRARY")
+    if given:
+        return given
+    engine = os.environ.get("VARBEX_LIBRARY")
+    folder = Path(engine).parent if engine else Path(__file__).parent
+    return str(folder / "libvarbex_insights.so")
+
+
+_insights_library = None
+
+
+def _load_insights():
+    global _insights_library
+    if _insights_library is None:
+        path = insights_library_path()
+        try:
+            library = ctypes.CDLL(path)
+        except OSError as error:
+            raise ImportError(
+                f"varbex: cannot load the insights library {path}: {error}. Set "
+                "VARBEX_INSIGHTS_LIBRARY to a built libvarbex_insights.so") from error
+        library.varbex_insights.restype = ctypes.c_void_p
+        library.varbex_insights.argtypes = [ctypes.c_char_p, ctypes.c_char_p]
+        library.varbex_insights_free.restype = None
+        library.varbex_insights_free.argtypes = [ctypes.c_void_p]
+        _insights_library = library
+    return _insights_library
+
+
+def insights_text(request, response):
+    """The insights of `response` for `request` (each a dict, a JSON text or UTF-8 bytes) as the
+    library's JSON text: the document, or an error envelope {"error": ..., "success": false}."""
+    library = _load_insights()
+    block = library.varbex_insights(_request_bytes(request), _request_bytes(response))
+    if block is None:
+        raise MemoryError("varbex: the insights library could not allocate its document")
+    try:
+        return ctypes.string_at(block).decode("utf-8")
+    finally:
+        library.varbex_insights_free(block)
+
+
+def insights(request, response):
+    """Why the items of `response` went unplaced and how its boxes stand, as a dict
+    (docs/insights.md). Raises RequestError with the library's message, which starts "request: "
+    or "response: ", when either cannot be read."""
+    document = json.loads(insights_text(request, response))
+    if "error" in document:
+        raise RequestError(document["error"])
+    return document

@@ -133,8 +133,8 @@ def test_report_is_the_page_that_render_writes(server, tmp_path):
     request = SOURCE_DIR / "examples" / "box_groups.json"
     status, headers, page = server.request("POST", "/v1/report", request.read_bytes())
     (tmp_path / "response.json").write_bytes(library_response(request))
-    rendered = subprocess.run([CLI, "render", str(tmp_path / "response.json")], capture_output=True,
-                              timeout=TIMEOUT)
+    rendered = subprocess.run([CLI, "render", "--request", str(request), str(tmp_path / "response.json")],
+                              capture_output=True, timeout=TIMEOUT)
     assert (status, headers["Content-Type"]) == (200, "text/html; charset=utf-8")
     assert page == rendered.stdout
 
@@ -158,8 +158,30 @@ def test_openapi_schemas_validate_the_examples_and_golden_documents(server):
     validator("ErrorEnvelope").validate(json.loads(envelope))
     with pytest.raises(jsonschema.ValidationError):
         responses.validate(json.loads(envelope))
-    assert set(document["paths"]) == {"/v1/solve", "/v1/report", "/v1/batch", "/healthz",
-                                      "/readyz", "/metrics", "/openapi.json"}
+    assert set(document["paths"]) == {"/v1/solve", "/v1/report", "/v1/insights", "/v1/batch",
+                                      "/healthz", "/readyz", "/metrics", "/openapi.json"}
+    fixture = SOURCE_DIR / "tests" / "insights"
+    body = {"request": json.loads((fixture / "stack_request.json").read_text()),
+            "response": (fixture / "stack_response.json").read_text()}
+    status, _, insights = server.request("POST", "/v1/insights", json.dumps(body).encode())
+    assert status == 200
+    validator("Insights").validate(json.loads(insights))
+
+
+def test_insights_are_the_document_of_the_library_with_clear_errors(server):
+    fixture = SOURCE_DIR / "tests" / "insights"
+    request = (fixture / "stack_request.json").read_text()
+    body = {"request": json.loads(request), "response": json.loads((fixture / "stack_response.json").read_text())}
+    status, headers, answer = server.request("POST", "/v1/insights", json.dumps(body).encode())
+    assert (status, headers["Content-Type"]) == (200, "application/json")
+    assert answer == (fixture / "stack_insights.json").read_bytes().rstrip(b"\n")
+    cases = [(b"{not json", 400, "the body is not JSON"),
+             (b'{"request": {}}', 400, 'the body must be an object with "request" and "response"'),
+             (json.dumps({"request": request, "response": {"error": "x", "success": False}}).encode(),
+              422, "response: it is an error envelope: x")]
+    for sent, expected, message in cases:
+        status, _, answer = server.request("POST", "/v1/insights", sent)
+        assert (status, json.loads(answer)) == (expected, {"error": message, "success": False})
 
 
 def test_wrong_paths_methods_and_bodies_get_small_json_errors(server):
@@ -262,6 +284,7 @@ def test_token_guards_every_endpoint_but_healthz_and_cors_is_opt_in(tmp_path, se
             assert (status, answer_headers["WWW-Authenticate"]) == (401, "Bearer"), (path, headers)
         assert guarded.request("GET", path, headers=good)[0] == 200, path
     assert guarded.request("POST", "/v1/solve", b"{}")[0] == 401
+    assert guarded.request("POST", "/v1/insights", b"{}")[0] == 401
     status, headers, _ = guarded.request("POST", "/v1/solve", b"{}", headers=good)
     assert (status, headers["Access-Control-Allow-Origin"]) == (200, "https://shop.example")
     assert guarded.request("GET", "/healthz")[0] == 200

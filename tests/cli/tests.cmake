@@ -24,3 +24,6 @@ target_include_directories(cli_solve_pool_test PRIVATE ${PROJECT_SOURCE_DIR}/cli
 target_compile_definitions(cli_solve_pool_test PRIVATE VARBEX_CLI="$<TARGET_FILE:varbex_cli>")
 target_link_libraries(cli_solve_pool_test PRIVATE varbex_request_generator)
 add_dependencies(cli_solve_pool_test varbex_cli)
+varbex_add_pytest(cli_insights_test ${CMAKE_CURRENT_LIST_DIR}/insights_test.py)
+set_property(TEST cli_insights_test APPEND PROPERTY ENVIRONMENT
+  "VARBEX_INSIGHTS_LIBRARY=$<TARGET_FILE:varbex_insights>")

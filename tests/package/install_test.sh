@@ -19,7 +19,7 @@ check_output() {
 
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 
-for file in include/varbex.h bin/varbex; do
+for file in include/varbex.h include/varbex_insights.h bin/varbex; do
   [[ -e $prefix/$file ]] || fail "missing $file"
 done
 library=$(find "$prefix" -name 'libvarbex.so.*.*.*' | head -n 1)
@@ -27,6 +27,10 @@ library=$(find "$prefix" -name 'libvarbex.so.*.*.*' | head -n 1)
 soname=$(objdump -p "$library" | awk '$1 == "SONAME" { print $2 }')
 [[ $soname =~ ^libvarbex\.so\.[0-9]+$ ]] || fail "unexpected SONAME '$soname'"
 "$prefix/bin/varbex" --version | grep -q '^varbex [0-9]' || fail "installed tool does not run"
+insights=$(find "$prefix" -name 'libvarbex_insights.so.*.*.*' | head -n 1)
+[[ -n $insights ]] || fail "no versioned libvarbex_insights.so under $prefix"
+[[ $(objdump -p "$insights" | awk '$1 == "SONAME" { print $2 }') =~ ^libvarbex_insights\.so\.[0-9]+$ ]] ||
+  fail "unexpected SONAME of $insights"
 
 cmake -S "$source_dir/examples/c" -B "$scratch/with-cmake" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_C_COMPILER="$cc" >/dev/null

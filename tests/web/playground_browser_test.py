@@ -52,11 +52,13 @@ try {
   $('solve').click();
   const drawn = await until(
     () => $('report').contentDocument?.querySelectorAll('svg g.item').length, 'the drawing');
+  // The insights of the answer come with it: a centre of gravity per box.
+  const centres = $('report').contentDocument.querySelectorAll('svg g.centre').length;
   const responseText = await (await fetch($('download').href)).text();
   $('request').value = INVALID;
   $('solve').click();
   await until(() => !$('error').hidden, 'the error message');
-  report({requestText, responseText, drawn, error: $('error').textContent,
+  report({requestText, responseText, drawn, centres, error: $('error').textContent,
           reportHidden: $('report').hidden});
 } catch (error) {
   report({failure: String(error)});
@@ -127,8 +129,9 @@ def seen(tmp_path_factory):
 def test_the_example_is_solved_and_drawn(seen):
     assert 'failure' not in seen, seen.get('failure')
     assert seen['requestText'] == (ROOT / 'examples' / EXAMPLE).read_text(encoding='utf-8')
-    placements = json.loads(seen['responseText'])['placements']
-    assert seen['drawn'] == len(placements) > 0
+    response = json.loads(seen['responseText'])
+    assert seen['drawn'] == len(response['placements']) > 0
+    assert seen['centres'] == len(response['boxes'])
 
 
 def test_the_downloaded_response_is_the_native_text(seen, tmp_path):
