@@ -28,7 +28,8 @@ install(FILES dist/varbex.bash-completion DESTINATION "${CMAKE_INSTALL_DATADIR}/
   RENAME varbex COMPONENT tool)
 
 # Man pages are read compressed; gzip -n keeps the archive free of a timestamp, so builds repeat.
-set(VARBEX_MAN_PAGES varbex.1 varbex-solve.1 varbex-render.1 varbex-batch.1 varbex-serve.1)
+set(VARBEX_MAN_PAGES varbex.1 varbex-solve.1 varbex-render.1 varbex-insights.1 varbex-batch.1
+  varbex-serve.1)
 find_program(VARBEX_GZIP gzip)
 set(VARBEX_MAN_FILES "")
 foreach(page IN LISTS VARBEX_MAN_PAGES)
