@@ -27,3 +27,5 @@ add_dependencies(cli_solve_pool_test varbex_cli)
 varbex_add_pytest(cli_insights_test ${CMAKE_CURRENT_LIST_DIR}/insights_test.py)
 set_property(TEST cli_insights_test APPEND PROPERTY ENVIRONMENT
   "VARBEX_INSIGHTS_LIBRARY=$<TARGET_FILE:varbex_insights>")
+# The help text, the man pages and the bash completion against each command's usage.
+varbex_add_pytest(cli_docs_test ${CMAKE_CURRENT_LIST_DIR}/docs_test.py)
