@@ -4,8 +4,8 @@
 Generates the workloads into build/bench/data, builds both sides in Release (the baseline commit
 named in bench/baseline-commit from a temporary git worktree, with this tree's harness), then
 times each workload with both, taking turns, and prints total, median and p90 time per
-request, peak memory and the speed-up. Writes the growth table, a Markdown copy of the figures and
-the growth plot (docs/performance.png).
+request, peak memory and the speed-up. Writes the growth tables (by items, and by box types for the
+catalogue family), a Markdown copy of the figures and the growth plot (docs/performance.png).
 
 Only ratios from one run mean much: the machines are shared and their speed drifts. The sides take
 turns request by request, so that drift does not favour either.
@@ -24,7 +24,7 @@ RESULTS_JSON = os.path.join(wl.WORK, 'results.json')
 RESULTS_MD = os.path.join(wl.WORK, 'results.md')
 # A workload of few, long requests is timed over several rounds, each side once per round, since
 # one slow moment of the machine would otherwise decide a figure alone.
-ROUNDS = {'growth': 3}
+ROUNDS = {'growth': 3, 'catalogue-growth': 3}
 LARGE_BOXES = (2, 12)  # the range of filled boxes in which weight balancing runs
 
 
@@ -171,16 +171,18 @@ def markdown(header, rows):
     return text
 
 
-def growth_table(results, sides):
-    by_side = results['growth']
+def growth_table(results, sides, name='growth', sizes=wl.GROWTH_SIZES, label='items',
+                 request='items_%04d'):
+    """Time per request of a family by its size: items for growth, box types for
+    catalogue-growth."""
+    by_side = results[name]
     times = {side: {r['request']: r['median_s'] for r in by_side[side][0]} for side in sides}
-    header = ['items'] + ['%s per request' % side for side in sides]
+    header = [label] + ['%s per request' % side for side in sides]
     if len(sides) == 2:
         header.append('speed-up')
     rows, points = [], []
-    for size in wl.GROWTH_SIZES:
-        request = 'items_%04d' % size
-        values = [times[side][request] for side in sides]
+    for size in sizes:
+        values = [times[side][request % size] for side in sides]
         row = [str(size)] + [fmt_time(v) for v in values]
         if len(sides) == 2:
             row.append(ratio(values[0], values[1]))
@@ -327,6 +329,13 @@ def run(names, options):
         print_table(g_header, g_rows)
         text += '\n' + markdown(g_header, g_rows)
         plot_growth(points, sides, options.plot)
+    if 'catalogue-growth' in results:
+        g_header, g_rows, _ = growth_table(results, sides, 'catalogue-growth',
+                                           wl.CATALOGUE_GROWTH_SIZES, 'box types',
+                                           'boxtypes_%04d')
+        print('\nCatalogue growth family (one order of 200 items):')
+        print_table(g_header, g_rows)
+        text += '\n' + markdown(g_header, g_rows)
     if not options.no_baseline:
         text = 'Baseline: commit %s\n\n' % wl.baseline_commit() + text
     with open(RESULTS_MD, 'w', encoding='utf-8') as fh:

@@ -35,6 +35,7 @@ BASELINE_COMMIT_FILE = os.path.join(BENCH, 'baseline-commit')
 HARNESS = 'varbex_bench'
 
 GROWTH_SIZES = (10, 20, 50, 100, 200, 500)
+CATALOGUE_GROWTH_SIZES = (25, 50, 100, 200, 300)  # box types, with one order of 200 items
 
 
 class BenchError(Exception):
@@ -70,6 +71,7 @@ def _shared_data(name):
 def _workload_commands(out):
     py = sys.executable
     gen_large = os.path.join(BENCH, 'gen_large.py')
+    gen_catalogue = os.path.join(BENCH, 'gen_catalogue.py')
     return {
         'orders': [[py, _shared_tool('gen_orders.py'), '--seed', '1', '--count', '100',
                     '--out', out]],
@@ -82,10 +84,16 @@ def _workload_commands(out):
         'large': [[py, gen_large, '--seed', '1', '--count', '30', '--items', '100', '--out', out]],
         'growth': [[py, gen_large, '--seed', '1',
                     '--family', ','.join(str(n) for n in GROWTH_SIZES), '--out', out]],
+        # Kept to a few orders of up to 400 items: make bench times both sides, and the baseline
+        # takes far longer on these than the current tree.
+        'catalogue': [[py, gen_catalogue, '--seed', '1', '--count', '8', '--items', '100-400',
+                       '--box-types', '25-150', '--out', out]],
+        'catalogue-growth': [[py, gen_catalogue, '--seed', '1', '--items', '200', '--family',
+                              ','.join(str(n) for n in CATALOGUE_GROWTH_SIZES), '--out', out]],
     }
 
 
-WORKLOADS = ('orders', 'containers', 'bins', 'large', 'growth')
+WORKLOADS = ('orders', 'containers', 'bins', 'large', 'growth', 'catalogue', 'catalogue-growth')
 
 
 def generate(names=WORKLOADS):
