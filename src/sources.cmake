@@ -19,9 +19,13 @@ set(VARBEX_SOURCES
   src/orient/orientation_chooser.cc
   src/orient/orientation_ranking.cc
   src/fill/free_space.cc
+  src/fill/free_space_shortcuts.cc
   src/fill/layer_filler.cc
   src/fill/gap_filler.cc
+  src/fill/gap_filler_shortcuts.cc
   src/fill/trial_fill_memo.cc
+  src/fill/lookahead_packer.cc
+  src/fill/lookahead_packer_shortcuts.cc
   src/fill/volume_filler.cc
   src/solver/box_chooser.cc
   src/solver/weight_balancer.cc

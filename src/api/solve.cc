@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "model/json_teardown.h"
+#include "api/solve.h"
 #include "api/request_reader.h"
 #include "api/response_writer.h"
 #include "solver/solver.h"
@@ -44,11 +45,11 @@ PackingRequest readText(const std::string& text) {
   }
 }
 
-std::string solveText(const char* request) {
+std::string solveText(const char* request, const EngineOptions& options) {
   std::string text(request);
   PackingRequest parsed = readText(text);
   text.clear();
-  const PackingOutcome outcome = Solver().solve(parsed.items, parsed.boxes);
+  const PackingOutcome outcome = Solver(options).solve(parsed.items, parsed.boxes);
   return responseText(outcome);
 }
 
@@ -75,16 +76,23 @@ char* envelopeBlock(const char* message) noexcept {
 }
 
 }  // namespace
+
+char* solveWithOptions(const char* request, const EngineOptions& options) noexcept {
+  try {
+    return copyToBlock(solveText(request ? request : "{}", options));
+  } catch (const std::exception& e) {
+    return envelopeBlock(e.what());
+  } catch (...) {
+    return envelopeBlock("unknown failure");
+  }
+}
+
 }  // namespace varbex
 
 extern "C" VARBEX_API char* varbex_solve(const char* request) {
-  try {
-    return varbex::copyToBlock(varbex::solveText(request ? request : "{}"));
-  } catch (const std::exception& e) {
-    return varbex::envelopeBlock(e.what());
-  } catch (...) {
-    return varbex::envelopeBlock("unknown failure");
-  }
+  // Every shortcut and the 250 ms balancing budget.
+  static const varbex::EngineOptions kDefaults;
+  return varbex::solveWithOptions(request, kDefaults);
 }
 
 extern "C" VARBEX_API void varbex_free(char* response) { std::free(response); }

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "fill/room.h"
-#include "model/shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -24,11 +23,6 @@ void restoreSkipped(ItemStack& remaining, ItemStack& skipped) {
 double gapStart(double itemX, double rowX, double width) {
   const double fromRow = rowX - width;
   return itemX - fromRow > 1e-9 ? itemX : fromRow;
-}
-
-// The most room any position of a region offers before something is placed there: its corner's.
-Room roomOf(const Region& region) {
-  return Room(region.xEnd - region.x0, region.yEnd - region.y0, region.freeDepth);
 }
 
 // True when filling the region would place nothing and drop nothing, so that running the rows
@@ -52,6 +46,10 @@ bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining,
 }
 
 }  // namespace
+
+Room roomOf(const Region& region) {
+  return Room(region.xEnd - region.x0, region.yEnd - region.y0, region.freeDepth);
+}
 
 double LayerFiller::PlacedWeight::of(const std::vector<PlacedItem>& placed) {
   // Start again for another list, or for one that was cut back or changed under us.
@@ -80,8 +78,12 @@ std::vector<std::vector<LayerFiller::Frame>>& LayerFiller::spareFrameStacks() {
   return spares;
 }
 
-LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer)
-    : box_(box), capacity_(box->payloadCapacity()), chooser_(std::move(box), packer) {
+LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer,
+                         const Shortcuts& shortcuts)
+    : box_(box),
+      shortcuts_(shortcuts),
+      capacity_(box->payloadCapacity()),
+      chooser_(std::move(box), packer, shortcuts) {
   chooser_.setLookaheadDisabled(lookaheadDisabled);
   std::vector<std::vector<Frame>>& spares = spareFrameStacks();
   if (!spares.empty()) {
@@ -146,7 +148,7 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
     switch (f.step) {
       case Step::Start:
         if (remaining.empty()) return std::nullopt;
-        if (!f.firstOrientation && shortcuts().layerSkipsEmptyRegions &&
+        if (!f.firstOrientation && shortcuts_.layerSkipsEmptyRegions &&
             leavesEverythingAsIs(f.region, remaining, smallestSides_, capacity_,
                                  [&] { return placedWeight_.of(placed); })) {
           return std::nullopt;
@@ -215,7 +217,7 @@ bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<Plac
     if (f.firstOrientation && f.firstOrientation->item == item) {
       orientation = std::move(f.firstOrientation);
       f.firstOrientation.reset();
-    } else if (!shortcuts().chooserAsksFittingItemsOnly || fitsSomehow(*item, room)) {
+    } else if (!shortcuts_.chooserAsksFittingItemsOnly || fitsSomehow(*item, room)) {
       // Most items tried at a position fit there in no orientation at all; the chooser would
       // find no candidate for them, so it is asked only about the others.
       orientation = chooser_.chooseOrientation(item, f.previous ? &*f.previous : nullptr,

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/engine_options.h"
 #include "model/box.h"
 #include "model/filled_box.h"
 #include "model/item_pool.h"
@@ -16,7 +17,7 @@ namespace varbex {
 // the highest volume utilisation (the earliest on a tie).
 class VolumeFiller {
  public:
-  explicit VolumeFiller(BoxRef box);
+  explicit VolumeFiller(BoxRef box, const Shortcuts& shortcuts = {});
 
   // Lookahead mode makes one quick trial: unturned, no first-item choice, no restacking, no gap
   // filling, and no further lookahead by the trial's own choices.
@@ -40,14 +41,9 @@ class VolumeFiller {
                                                             double length) const;
 
   BoxRef box_;
+  Shortcuts shortcuts_;
   bool lookaheadMode_ = false;
   bool wholeOrNothing_ = false;
 };
-
-class TrialPacker;
-
-// The packer every volume filler hands to the lookahead of its choices: quick trial fills, which
-// it remembers per thread by their exact content.
-const TrialPacker& lookaheadPacker();
 
 }  // namespace varbex

@@ -9,7 +9,6 @@
 #include "model/box.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
-#include "model/shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -27,8 +26,8 @@ double rowSpanWith(const LookaheadQuestion& question, const OrientedItem& candid
 // v x 1e6 rounded half away from zero, as llround does. A value beyond the 64-bit range (or a
 // NaN) is pinned to the lowest integer, as the x86 instruction does, where llround's result is
 // unspecified. Done inline: this runs for every word of every key, and the library call showed.
-std::int64_t micro(double value) {
-  if (!shortcuts().lookaheadKeysRoundedInline) return std::llround(value * 1000000);
+std::int64_t micro(double value, bool roundedInline) {
+  if (!roundedInline) return std::llround(value * 1000000);
   const double scaled = value * 1000000;
   constexpr double kLimit = 9223372036854775808.0;  // 2^63
   if (!(scaled > -kLimit && scaled < kLimit)) return INT64_MIN;
@@ -69,12 +68,13 @@ ItemPool nextItemsPool(const LookaheadQuestion& question) {
 void setCandidateWords(LookaheadKey& key, const LookaheadQuestion& question,
                        const OrientedItem& candidate) {
   auto& w = key.words;
-  w[0] = micro(question.freeWidth);
-  w[1] = micro(question.freeLength);
-  w[2] = micro(candidate.width);
-  w[3] = micro(candidate.length);
-  w[4] = micro(rowSpanWith(question, candidate));
-  w[5] = micro(question.freeDepth);
+  const bool inl = question.keysRoundedInline;
+  w[0] = micro(question.freeWidth, inl);
+  w[1] = micro(question.freeLength, inl);
+  w[2] = micro(candidate.width, inl);
+  w[3] = micro(candidate.length, inl);
+  w[4] = micro(rowSpanWith(question, candidate), inl);
+  w[5] = micro(question.freeDepth, inl);
 }
 
 }  // namespace
@@ -90,11 +90,12 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
     const ItemStack& next = question.nextItems;
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t at = 7 + 5 * i;
-      readItem(*next[next.size() - 1 - i], [&w, at](const auto& item) {
-        w[at] = micro(item.width());
-        w[at + 1] = micro(item.length());
-        w[at + 2] = micro(item.depth());
-        w[at + 3] = micro(item.weight());
+      const bool inl = question.keysRoundedInline;
+      readItem(*next[next.size() - 1 - i], [&w, at, inl](const auto& item) {
+        w[at] = micro(item.width(), inl);
+        w[at + 1] = micro(item.length(), inl);
+        w[at + 2] = micro(item.depth(), inl);
+        w[at + 3] = micro(item.weight(), inl);
         w[at + 4] = static_cast<std::int64_t>(static_cast<std::int32_t>(item.rotationPolicy()));
       });
     }

@@ -18,6 +18,8 @@ struct LookaheadQuestion {
   double freeDepth;
   double rowLength;
   const ItemStack& nextItems;  // the last element is the next item
+  // How the key's values are rounded: inline, or by the library's llround (the same numbers).
+  bool keysRoundedInline = true;
 };
 
 // The key of a question about one candidate: extents and next items rounded to 1e-6. The part

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <utility>
 
-#include "model/shortcuts.h"
 #include "orient/orientation_ranking.h"
 
 namespace varbex {
@@ -41,8 +40,8 @@ bool allFinite(const std::vector<OrientedItem>& candidates, double freeWidth, do
 // it. A difference that is not a number (infinite extents) ties with everything and breaks that
 // order; then the candidates are sorted.
 OrientedItem& firstRanked(std::vector<OrientedItem>& candidates, OrientationRanking& ranking,
-                          bool finite) {
-  if (!finite || !shortcuts().chooserPicksFirstRankedInOnePass) {
+                          bool finite, bool inOnePass) {
+  if (!finite || !inOnePass) {
     rankCandidates(candidates, ranking);
     return candidates.front();
   }
@@ -90,8 +89,9 @@ bool anyFittingOrientation(const Item& item, double freeWidth, double freeLength
 
 }  // namespace
 
-OrientationChooser::OrientationChooser(BoxRef box, const TrialPacker* packer)
-    : box_(std::move(box)), packer_(packer) {}
+OrientationChooser::OrientationChooser(BoxRef box, const TrialPacker* packer,
+                                       const Shortcuts& shortcuts)
+    : box_(std::move(box)), packer_(packer), shortcuts_(shortcuts) {}
 
 std::vector<OrientedItem> OrientationChooser::candidateOrientations(
     const ItemRef& item, const OrientedItem* previous, double freeWidth, double freeLength,
@@ -183,7 +183,7 @@ bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
 // The first item of a shape decides for every later one that shares its six-decimal key.
 bool OrientationChooser::stableForShape(const ItemRef& item) {
   const std::optional<ShapeKey> key =
-      shortcuts().stabilityMemoKeyedByValues ? shapeKeyOf(*item, *box_) : std::nullopt;
+      shortcuts_.stabilityMemoKeyedByValues ? shapeKeyOf(*item, *box_) : std::nullopt;
   if (key) {
     const auto found = stableByShape_.find(*key);
     if (found != stableByShape_.end()) return found->second;
@@ -221,7 +221,8 @@ std::optional<OrientedItem> OrientationChooser::chooseOrientation(
   OrientationRanking ranking(*this, lookaheadDisabled_, freeWidth, freeLength, freeDepth,
                              nextItems, rowLength);
   return std::move(firstRanked(candidates, ranking,
-                               allFinite(candidates, freeWidth, freeLength, freeDepth)));
+                               allFinite(candidates, freeWidth, freeLength, freeDepth),
+                               shortcuts_.chooserPicksFirstRankedInOnePass));
 }
 
 }  // namespace varbex

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/engine_options.h"
 #include "model/box.h"
 #include "model/oriented_item.h"
 #include "orient/shape_key.h"
@@ -23,12 +24,14 @@ class OrientationChooser {
  public:
   // packer is used for lookahead trial fills and may be null when lookahead is disabled; it must
   // outlive the chooser.
-  explicit OrientationChooser(BoxRef box, const TrialPacker* packer = nullptr);
+  explicit OrientationChooser(BoxRef box, const TrialPacker* packer = nullptr,
+                              const Shortcuts& shortcuts = {});
 
   void setLookaheadDisabled(bool disabled) { lookaheadDisabled_ = disabled; }
   bool lookaheadDisabled() const { return lookaheadDisabled_; }
   const Box& box() const { return *box_; }
   const TrialPacker* packer() const { return packer_; }
+  const Shortcuts& shortcuts() const { return shortcuts_; }
 
   // Distinct allowed orientations that fit the free space, in generation order. An item shaped
   // like `previous` is offered that orientation only.
@@ -65,6 +68,7 @@ class OrientationChooser {
 
   BoxRef box_;
   const TrialPacker* packer_;
+  Shortcuts shortcuts_;
   bool lookaheadDisabled_ = false;
   // The memo of hasStableOrientation, keyed by the six-decimal shape key; shapes with values beyond
   // the numeric key's range are keyed by its text form, which no numeric key can equal.

@@ -142,7 +142,8 @@ std::int32_t OrientationRanking::lookaheadOnce(const OrientedItem& o) {
 
 std::int32_t OrientationRanking::lookahead(const OrientedItem& o) const {
   if (lookaheadDisabled_ || chooser_.packer() == nullptr) return 0;
-  const LookaheadQuestion question{freeWidth_, freeLength_, freeDepth_, rowLength_, nextItems_};
+  const LookaheadQuestion question{freeWidth_, freeLength_, freeDepth_, rowLength_, nextItems_,
+                                   chooser_.shortcuts().lookaheadKeysRoundedInline};
   // Every candidate of this choice asks about the same next items.
   return answerLookahead(question, o, *chooser_.packer(), &lookaheadShared_);
 }

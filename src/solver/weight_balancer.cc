@@ -10,7 +10,6 @@
 #include "model/item_sorter.h"
 #include "model/packed_box_sorter.h"
 #include "model/portable_sort.h"
-#include "model/shortcuts.h"
 #include "solver/balancing_stats.h"
 
 namespace varbex {
@@ -68,7 +67,8 @@ bool cannotFitWhole(const std::vector<ItemRef>& items, const Box& box) {
 
 }  // namespace
 
-WeightBalancer::WeightBalancer(BoxPool boxes) : boxes_(std::move(boxes)) {}
+WeightBalancer::WeightBalancer(BoxPool boxes, const EngineOptions& options)
+    : boxes_(std::move(boxes)), options_(options) {}
 
 FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
   lastMove_ = Move{};
@@ -80,7 +80,7 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
   });
 
   const Clock::time_point start = Clock::now();
-  const Clock::time_point deadline = start + balancingTimeBudget();
+  const Clock::time_point deadline = start + options_.balancingBudget;
   const Clock::time_point usualDeadline = start + kTimeBudget;
   bool passedUsualDeadline = false;
   bool stopped = false;
@@ -212,7 +212,7 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
   for (const ItemRef& item : items) pool.add(item);
   const std::vector<ItemRef>& sorted = pool.sorted();
   std::optional<ContentFitMemo::Key> contentKey;
-  if (shortcuts().contentFitMemo) contentKey = ContentFitMemo::keyOf(sorted, *box);
+  if (options_.shortcuts.contentFitMemo) contentKey = ContentFitMemo::keyOf(sorted, *box);
   if (contentKey) {
     if (std::optional<std::optional<FilledBox>> known = contentFits_.find(*contentKey, sorted)) {
       fitMemo_.emplace(std::move(key), *known);
@@ -220,8 +220,8 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
     }
   }
   std::optional<FilledBox> result;
-  if (!(shortcuts().wholeOrNothingStopsEarly && cannotFitWhole(sorted, *box))) {
-    VolumeFiller filler(box);
+  if (!(options_.shortcuts.wholeOrNothingStopsEarly && cannotFitWhole(sorted, *box))) {
+    VolumeFiller filler(box, options_.shortcuts);
     filler.setWholeOrNothing(true);
     FilledBox filled = filler.fill(pool);
     if (filled.itemCount() == items.size()) result = std::move(filled);

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/engine_options.h"
 #include "model/box.h"
 #include "model/box_pool.h"
 #include "model/filled_box.h"
@@ -26,7 +27,7 @@ class WeightBalancer {
   using Available = std::unordered_map<const Box*, std::int64_t>;
   using DeadlineTest = std::function<bool()>;
 
-  explicit WeightBalancer(BoxPool boxes);
+  explicit WeightBalancer(BoxPool boxes, const EngineOptions& options = {});
 
   FilledBoxList balance(const FilledBoxList& list);
 
@@ -58,6 +59,7 @@ class WeightBalancer {
   bool undoesLastMove(double weight, std::size_t from, std::size_t to) const;
 
   BoxPool boxes_;
+  EngineOptions options_;
   Move lastMove_;
   std::map<FitKey, std::optional<FilledBox>> fitMemo_;
   // Behind fitMemo_: the same packings found for other objects of the same content.
