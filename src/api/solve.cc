@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/json_teardown.h"
+#include "base/json_teardown.h"
 #include "api/solve.h"
 #include "api/request_reader.h"
 #include "api/response_writer.h"

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include "model/portable_sort.h"
-#include "model/portable_stable_sort.h"
+#include "base/portable_sort.h"
+#include "base/portable_stable_sort.h"
 
 namespace varbex {
 namespace {

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "fill/layer_filler_shortcuts.h"
 #include "fill/room.h"
 
 namespace varbex {
@@ -23,26 +24,6 @@ void restoreSkipped(ItemStack& remaining, ItemStack& skipped) {
 double gapStart(double itemX, double rowX, double width) {
   const double fromRow = rowX - width;
   return itemX - fromRow > 1e-9 ? itemX : fromRow;
-}
-
-// True when filling the region would place nothing and drop nothing, so that running the rows
-// would only shuffle the stack and put it back as it was. Stacks above items and gaps behind them
-// are mostly such regions.
-// `smallest` holds the smallest sides of the items, or of any list of items that includes them.
-template <typename PlacedWeightOf>
-bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining,
-                          const SortedTriple& smallest, double capacity,
-                          PlacedWeightOf placedWeight) {
-  const Room room = roomOf(region);
-  if (!takesNoneOf(room, smallest) &&
-      std::any_of(remaining.begin(), remaining.end(),
-                  [&room](const ItemRef& item) { return fitsSomehow(*item, room); })) {
-    return false;
-  }
-  if (capacity < 0) return true;
-  const double left = capacity - placedWeight();
-  return std::none_of(remaining.begin(), remaining.end(),
-                      [left](const ItemRef& item) { return weightOf(*item) > left; });
 }
 
 }  // namespace
@@ -148,11 +129,7 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
     switch (f.step) {
       case Step::Start:
         if (remaining.empty()) return std::nullopt;
-        if (!f.firstOrientation && shortcuts_.layerSkipsEmptyRegions &&
-            leavesEverythingAsIs(f.region, remaining, smallestSides_, capacity_,
-                                 [&] { return placedWeight_.of(placed); })) {
-          return std::nullopt;
-        }
+        if (passesOver(f, remaining, placed)) return std::nullopt;
         f.step = Step::NextItem;
         break;
       case Step::NextItem:
@@ -217,9 +194,7 @@ bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<Plac
     if (f.firstOrientation && f.firstOrientation->item == item) {
       orientation = std::move(f.firstOrientation);
       f.firstOrientation.reset();
-    } else if (!shortcuts_.chooserAsksFittingItemsOnly || fitsSomehow(*item, room)) {
-      // Most items tried at a position fit there in no orientation at all; the chooser would
-      // find no candidate for them, so it is asked only about the others.
+    } else if (mayHaveCandidate(*item, room)) {
       orientation = chooser_.chooseOrientation(item, f.previous ? &*f.previous : nullptr,
                                                remaining, freeWidth, freeLength,
                                                f.region.freeDepth, f.rowLength, checkStability);

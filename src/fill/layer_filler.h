@@ -112,6 +112,11 @@ class LayerFiller {
   bool placeNextItem(Frame& frame, ItemStack& remaining, std::vector<PlacedItem>& placed,
                      bool checkStability);
   void setAside(Frame& frame, ItemRef item, ItemStack& remaining);
+  // In layer_filler_shortcuts.cc: whether the frame's region can be passed over without running
+  // its rows, and whether the chooser need be asked about an item in the free room.
+  bool passesOver(const Frame& frame, const ItemStack& remaining,
+                  const std::vector<PlacedItem>& placed);
+  bool mayHaveCandidate(const Item& item, const Room& room) const;
   void openFrame(std::size_t at, const Region& region,
                  std::optional<OrientedItem> firstOrientation);
 

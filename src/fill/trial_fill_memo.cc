@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "orient/word_hash.h"
+#include "base/word_hash.h"
 
 namespace varbex {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "model/box.h"
 #include "model/item.h"
-#include "orient/flat_memo.h"
+#include "base/flat_memo.h"
 
 namespace varbex {
 

@@ -9,7 +9,8 @@
 #include "fill/gap_filler_shortcuts.h"
 #include "fill/layer_filler.h"
 #include "fill/lookahead_packer_shortcuts.h"
-#include "model/portable_stable_sort.h"
+#include "fill/volume_filler_shortcuts.h"
+#include "base/portable_stable_sort.h"
 #include "orient/orientation_chooser.h"
 
 namespace varbex {
@@ -78,6 +79,13 @@ const std::optional<OrientedItem> kNoOverride;
 
 }  // namespace
 
+PackingFrames packingFrames(const Box& box, const std::vector<ItemRef>& items,
+                            bool lookaheadMode) {
+  PackingFrames frames{{box.width(), box.length()}};
+  if (!lookaheadMode && anyItemMayTurn(items)) frames.emplace_back(box.length(), box.width());
+  return frames;
+}
+
 VolumeFiller::VolumeFiller(BoxRef box, const Shortcuts& shortcuts)
     : box_(std::move(box)), shortcuts_(shortcuts) {}
 
@@ -85,14 +93,8 @@ FilledBox VolumeFiller::fill(const ItemPool& pool) const {
   const std::vector<ItemRef>& items = pool.sorted();
   if (items.empty()) return FilledBox(box_);
 
-  std::vector<std::pair<double, double>> frames{{box_->width(), box_->length()}};
-  // A box as long as it is wide, turned, gives the very same trials again: they can neither place
-  // every item where the unturned ones did not, nor win a tie against them.
-  if (!lookaheadMode_ && anyItemMayTurn(items) &&
-      !(shortcuts_.squareBoxNotTurned && box_->width() == box_->length())) {
-    frames.emplace_back(box_->length(), box_->width());
-  }
-
+  const PackingFrames frames =
+      packingFramesWithShortcuts(*box_, items, lookaheadMode_, shortcuts_);
   std::vector<FilledBox> kept;
   for (const auto& [width, length] : frames) {
     for (const std::optional<OrientedItem>& choice : firstItemChoices(items.front(), width, length)) {

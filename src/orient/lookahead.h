@@ -22,6 +22,9 @@ struct LookaheadQuestion {
   bool keysRoundedInline = true;
 };
 
+// v x 1e6 rounded half away from zero, as the lookahead's keys hold their values.
+std::int64_t lookaheadMicros(double value);
+
 // The key of a question about one candidate: extents and next items rounded to 1e-6. The part
 // that depends on the next items alone (words 6 on) is the same for every candidate of one
 // question; `nextItemsPart`, when given, is a key of the same question to take it from.

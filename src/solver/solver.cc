@@ -7,7 +7,7 @@
 
 #include "model/packed_box_sorter.h"
 #include "model/packing_attempt.h"
-#include "model/portable_sort.h"
+#include "base/portable_sort.h"
 #include "solver/box_chooser.h"
 #include "solver/weight_balancer.h"
 #include "solver/work_budget.h"

@@ -14,6 +14,7 @@
 #include "model/box_pool.h"
 #include "model/filled_box.h"
 #include "model/filled_box_list.h"
+#include "model/item_pool.h"
 #include "solver/content_fit_memo.h"
 
 namespace varbex {
@@ -57,6 +58,11 @@ class WeightBalancer {
   };
 
   bool undoesLastMove(double weight, std::size_t from, std::size_t to) const;
+  // The pool packed into one box of type `box`, or nothing when some item stays out.
+  std::optional<FilledBox> packWhole(const ItemPool& pool, const BoxRef& box) const;
+  // In weight_balancer_shortcuts.cc: packWhole, remembered by content and skipped when an item
+  // fits the box in no way.
+  std::optional<FilledBox> packWholeWithShortcuts(const ItemPool& pool, const BoxRef& box);
 
   BoxPool boxes_;
   EngineOptions options_;

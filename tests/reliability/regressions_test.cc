@@ -28,7 +28,7 @@
 #include "model/item.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
-#include "model/json_teardown.h"
+#include "base/json_teardown.h"
 #include "model/packed_box_sorter.h"
 #include "orient/lookahead.h"
 #include "reliability_support.h"
