@@ -34,6 +34,7 @@ set(VARBEX_SOURCES
   src/solver/box_chooser.cc
   src/solver/weight_balancer.cc
   src/solver/weight_balancer_shortcuts.cc
+  src/solver/balancing_states.cc
   src/solver/content_fit_memo.cc
   src/solver/balancing_stats.cc
   src/solver/solver.cc

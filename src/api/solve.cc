@@ -4,13 +4,14 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "base/json_teardown.h"
-#include "api/solve.h"
 #include "api/request_reader.h"
 #include "api/response_writer.h"
+#include "api/solve.h"
+#include "base/json_teardown.h"
 #include "solver/solver.h"
 #include "varbex.h"
 
@@ -30,17 +31,20 @@ char* copyToBlock(const std::string& text) noexcept {
 }
 
 // The request text read into a PackingRequest. The parsed value is built in a variable of ours,
-// not inside json::parse, so that it can be dismantled on every way out.
+// not inside json::parse, so that it can be dismantled on every way out; the teardown's window is
+// taken before parsing, as deep as the text can nest, so that running out of memory for it is an
+// ordinary failure and the teardown stays linear however deep the value.
 PackingRequest readText(const std::string& text) {
+  std::vector<json*> window(deepestNesting(text) + 1);
   json value;
   try {
     nlohmann::detail::json_sax_dom_parser<json> builder(value, true);
     json::sax_parse(text, &builder);
     PackingRequest request = readRequest(value);
-    dismantle(value);
+    dismantle(value, window.data(), window.size());
     return request;
   } catch (...) {
-    dismantle(value);
+    dismantle(value, window.data(), window.size());
     throw;
   }
 }

@@ -6,11 +6,11 @@
 #include <iterator>
 #include <utility>
 
+#include "base/portable_stable_sort.h"
 #include "fill/gap_filler_shortcuts.h"
 #include "fill/layer_filler.h"
 #include "fill/lookahead_packer_shortcuts.h"
 #include "fill/volume_filler_shortcuts.h"
-#include "base/portable_stable_sort.h"
 #include "orient/orientation_chooser.h"
 
 namespace varbex {

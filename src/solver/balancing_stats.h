@@ -14,7 +14,9 @@ std::uint64_t balancingRuns();
 // when a test or tool has given balancing a longer time budget.
 std::uint64_t balancingDeadlineHitsOnThisThread();
 std::uint64_t balancingCutsOnThisThread();
+// How often balancing on this thread stopped because a move returned to a state it had been in.
+std::uint64_t balancingReturnsOnThisThread();
 
-void countBalancingRun(bool reachedDeadline, bool cutShort);
+void countBalancingRun(bool reachedDeadline, bool cutShort, bool returned);
 
 }  // namespace varbex

@@ -5,9 +5,9 @@
 #include <memory>
 #include <utility>
 
+#include "base/portable_sort.h"
 #include "model/packed_box_sorter.h"
 #include "model/packing_attempt.h"
-#include "base/portable_sort.h"
 #include "solver/box_chooser.h"
 #include "solver/weight_balancer.h"
 #include "solver/work_budget.h"

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <memory>
 
+#include "base/portable_sort.h"
 #include "fill/volume_filler.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
 #include "model/packed_box_sorter.h"
-#include "base/portable_sort.h"
 #include "solver/balancing_stats.h"
 
 namespace varbex {
@@ -49,7 +49,7 @@ WeightBalancer::WeightBalancer(BoxPool boxes, const EngineOptions& options)
     : boxes_(std::move(boxes)), options_(options) {}
 
 FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
-  lastMove_ = Move{};
+  lastMove_ = BalancingMove{};
   const double targetLoad = list.meanItemWeight();
   Available available = initialSupply(boxes_, list);
   std::vector<FilledBox> work(list.sorted().begin(), list.sorted().end());
@@ -69,8 +69,11 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
     stopped = now >= deadline;
     return stopped;
   };
+  BalancingStates states;
+  states.visit(work, lastMove_);
+  bool returned = false;
   bool moved = true;
-  while (moved && !deadlinePassed() && !work.empty()) {
+  while (moved && !returned && !deadlinePassed() && !work.empty()) {
     moved = false;
     for (std::size_t f = 0; f < work.size() && !moved; ++f) {
       if (deadlinePassed()) break;
@@ -79,13 +82,15 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
         if (work[f].totalWeight() == work[i].totalWeight()) continue;
         if (moveOneItem(work, f, i, targetLoad, available, deadlinePassed)) {
           moved = true;
+          // From a state seen before, the sweeps could only go round the same cycle again.
+          returned = !states.visit(work, lastMove_);
           break;
         }
       }
     }
   }
 
-  countBalancingRun(passedUsualDeadline, stopped);
+  countBalancingRun(passedUsualDeadline, stopped, returned);
 
   FilledBoxList result(std::make_shared<DefaultPackedBoxSorter>());
   for (FilledBox& box : work) result.add(std::move(box));
@@ -130,7 +135,7 @@ bool WeightBalancer::moveOneItem(std::vector<FilledBox>& work, std::size_t f, st
       available = std::move(trial);
       work[light] = std::move(*x);
       work.erase(work.begin() + static_cast<std::ptrdiff_t>(heavy));
-      lastMove_ = Move{};  // the box it came from is gone, so nothing can go back
+      lastMove_ = BalancingMove{};  // the box it came from is gone, so nothing can go back
       return true;
     }
     std::optional<FilledBox> y = boxFor(rest, heavyType, trial);
@@ -140,7 +145,7 @@ bool WeightBalancer::moveOneItem(std::vector<FilledBox>& work, std::size_t f, st
     available = std::move(trial);
     work[light] = std::move(*x);
     work[heavy] = std::move(*y);
-    lastMove_ = Move{w, heavy, light, true};
+    lastMove_ = BalancingMove{w, heavy, light, true};
     return true;
   }
   return false;

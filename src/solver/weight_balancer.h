@@ -15,6 +15,7 @@
 #include "model/filled_box.h"
 #include "model/filled_box_list.h"
 #include "model/item_pool.h"
+#include "solver/balancing_states.h"
 #include "solver/content_fit_memo.h"
 
 namespace varbex {
@@ -22,7 +23,8 @@ namespace varbex {
 // Evens out the item loads of filled boxes: moves one ungrouped item at a time from a heavier to
 // a lighter box, re-packing both from scratch (possibly into other box types), while the move
 // strictly narrows their gap without lifting the lighter box above the mean load. Stops when a
-// sweep over all pairs finds no move, or after 250 ms.
+// sweep over all pairs finds no move, when a move returns to a state it has been in, or after
+// 250 ms.
 class WeightBalancer {
  public:
   using Available = std::unordered_map<const Box*, std::int64_t>;
@@ -49,14 +51,6 @@ class WeightBalancer {
  private:
   using FitKey = std::pair<std::vector<const Item*>, const Box*>;
 
-  // The last move made: a weight and the work-list positions it went from and to.
-  struct Move {
-    double weight = 0;
-    std::size_t from = 0;
-    std::size_t to = 0;
-    bool made = false;
-  };
-
   bool undoesLastMove(double weight, std::size_t from, std::size_t to) const;
   // The pool packed into one box of type `box`, or nothing when some item stays out.
   std::optional<FilledBox> packWhole(const ItemPool& pool, const BoxRef& box) const;
@@ -66,7 +60,7 @@ class WeightBalancer {
 
   BoxPool boxes_;
   EngineOptions options_;
-  Move lastMove_;
+  BalancingMove lastMove_;
   std::map<FitKey, std::optional<FilledBox>> fitMemo_;
   // Behind fitMemo_: the same packings found for other objects of the same content.
   ContentFitMemo contentFits_;

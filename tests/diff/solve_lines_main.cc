@@ -1,8 +1,9 @@
 // Solves one request per input line and prints, per request in input order, its index, what
 // weight balancing's deadline did ("-" not reached; "D" reached 250 ms; "L" with --no-deadline,
-// cut short even by the longer budget, so that the answer depends on speed; "?" unknown), the
-// milliseconds the solve took and a hash of the response (or the whole response with --full). The differential checks compare these outputs between
-// settings, builds and standard libraries.
+// cut short even by the longer budget, so that the answer depends on speed; "R" stopped on
+// returning to a state it had been in; "?" unknown), the milliseconds the solve took and a hash
+// of the response (or the whole response with --full). The differential checks compare these
+// outputs between settings, builds and standard libraries.
 //
 // usage: varbex_solve_lines [--plain] [--no-deadline] [--one-thread] [--jobs N] [--full]
 //                           [--library PATH] [IN.jsonl]
@@ -72,6 +73,7 @@ std::uint64_t fnv1a(const char* text) {
 Answer solveOne(const Engine& engine, const std::string& request, bool full, bool lifted) {
   const std::uint64_t hitsBefore = varbex::balancingDeadlineHitsOnThisThread();
   const std::uint64_t cutsBefore = varbex::balancingCutsOnThisThread();
+  const std::uint64_t returnsBefore = varbex::balancingReturnsOnThisThread();
   const auto start = std::chrono::steady_clock::now();
   char* response = engine.solve ? engine.solve(request.c_str())
                                 : varbex::solveWithOptions(request.c_str(), engine.options);
@@ -82,7 +84,8 @@ Answer solveOne(const Engine& engine, const std::string& request, bool full, boo
   if (engine.countsDeadline) {
     const bool reached = varbex::balancingDeadlineHitsOnThisThread() != hitsBefore;
     const bool cut = varbex::balancingCutsOnThisThread() != cutsBefore;
-    answer.deadline = cut && lifted ? 'L' : reached ? 'D' : '-';
+    const bool returned = varbex::balancingReturnsOnThisThread() != returnsBefore;
+    answer.deadline = cut && lifted ? 'L' : reached ? 'D' : returned ? 'R' : '-';
   }
   if (!response) {
     answer.text = "null";

@@ -1,23 +1,30 @@
 // Faults that hostile inputs once provoked, each pinned by the smallest request or call that
 // showed it: out-of-bounds sorting on NaN keys, a stack overflow on tall towers, balancing that
-// swung one item to and fro until its deadline, undefined float-to-integer conversions, and an
-// error envelope that could not be written for input that is not UTF-8.
+// swung one item to and fro, or items round a cycle of boxes, until its deadline, undefined
+// float-to-integer conversions, and an error envelope that could not be written for input that is
+// not UTF-8.
 
 #include <pthread.h>
 
 #include <cmath>
+#include <chrono>
 #include <cstdint>
+#include <fstream>
+#include <sstream>
 #include <limits>
 #include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "api/request_reader.h"
+#include "api/solve.h"
+#include "base/json_teardown.h"
 #include "fill/gap_filler.h"
 #include "fill/layer_filler.h"
 #include "model/box.h"
@@ -28,10 +35,10 @@
 #include "model/item.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
-#include "base/json_teardown.h"
 #include "model/packed_box_sorter.h"
 #include "orient/lookahead.h"
 #include "reliability_support.h"
+#include "solver/balancing_stats.h"
 #include "solver/weight_balancer.h"
 
 namespace varbex {
@@ -242,6 +249,57 @@ TEST_F(SwingingItem, BalancingEndsAfterOneMove) {
   }
   EXPECT_EQ(withSwinging, 1);
 }
+
+// --- Balancing that went round a cycle of boxes ------------------------------------------
+
+// Shop orders with decimal weights (0.7, 0.12, 0.2) where rounding lets moves through whose exact
+// effect narrows nothing, and the items then went round three or more boxes until the deadline:
+// each solve took 250 ms and answered by the machine's speed. Balancing now stops when it comes
+// back to a state it has been in, long before any deadline.
+class CyclingBalancing : public ::testing::TestWithParam<const char*> {
+ protected:
+  static std::string request(const std::string& name) {
+    std::ifstream in(std::string(VARBEX_SOURCE_DIR) + "/tests/reliability/cycling/" + name +
+                     ".json");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // With 30 s of balancing, so that a slow sanitizer build cannot end it by its deadline instead.
+  static std::string answerText(const std::string& request) {
+    EngineOptions options;
+    options.balancingBudget = std::chrono::seconds(30);
+    char* raw = solveWithOptions(request.c_str(), options);
+    std::string text = raw ? raw : "";
+    varbex_free(raw);
+    return text;
+  }
+};
+
+TEST_P(CyclingBalancing, StopsOnReturningAndAnswersTheSameEverywhere) {
+  const std::string text = request(GetParam());
+  ASSERT_FALSE(text.empty());
+  const std::uint64_t returnsBefore = balancingReturnsOnThisThread();
+  const std::uint64_t cutsBefore = balancingCutsOnThisThread();
+  const std::string first = answerText(text);
+  EXPECT_EQ(balancingReturnsOnThisThread(), returnsBefore + 1);
+  EXPECT_EQ(balancingCutsOnThisThread(), cutsBefore);
+  EXPECT_NE(first.find("\"success\":true"), std::string::npos);
+
+  // Again on this thread, with its lookahead memo now warm, and on fresh threads.
+  EXPECT_EQ(answerText(text), first);
+  for (int run = 0; run < 2; ++run) {
+    std::string fresh;
+    std::thread([&] { fresh = answerText(text); }).join();
+    EXPECT_EQ(fresh, first);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, CyclingBalancing,
+                         ::testing::Values("glasses_towels_soap", "shop_order_01082",
+                                           "shop_order_01426", "shop_order_01941",
+                                           "shop_order_01999"));
 
 // --- Float-to-integer conversions ----------------------------------------------------------
 
