@@ -78,7 +78,7 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t at = 7 + 5 * i;
       const bool inl = question.keysRoundedInline;
-      readItem(*next[next.size() - 1 - i], [&w, at, inl](const auto& item) {
+      withItemData(*next[next.size() - 1 - i], [&w, at, inl](const auto& item) {
         w[at] = microsWithShortcuts(item.width(), inl);
         w[at + 1] = microsWithShortcuts(item.length(), inl);
         w[at + 2] = microsWithShortcuts(item.depth(), inl);

@@ -18,7 +18,7 @@ bool fits(const OrientedItem& o, double freeWidth, double freeLength, double fre
 // test(k, extents) holds, or -1.
 template <typename Test>
 int firstAllowedOrientation(const Item& item, Test test) {
-  return readItem(item, [&test](const auto& i) {
+  return withItemData(item, [&test](const auto& i) {
     const int count = OrientedItem::allowedCount(i.rotationPolicy());
     const double w = i.width();
     const double l = i.length();
