@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "batch.h"
 #include "exit_status.h"
 #include "insights_command.h"
@@ -18,6 +20,7 @@
 
 namespace {
 
+using nlohmann::json;
 using cli::kAllPlaced;
 using cli::kItemsUnplaced;
 using cli::kRequestRejected;
@@ -136,182 +139,30 @@ bool readRequest(const std::string& file, std::string& text, std::string& error)
   return ok;
 }
 
-// One past the closing quote of the JSON string whose opening quote is at `pos`.
-size_t stringEnd(const std::string& text, size_t pos) {
-  for (size_t i = pos + 1; i < text.size(); ++i) {
-    if (text[i] == '\\') {
-      ++i;
-    } else if (text[i] == '"') {
-      return i + 1;
-    }
-  }
-  return text.size();
-}
-
-void appendNewline(std::string& out, int depth) {
-  out += '\n';
-  out.append(2 * static_cast<size_t>(depth), ' ');
-}
-
-// Re-indents compact JSON with two spaces per level, copying every token byte for byte.
-std::string indented(const std::string& compact) {
-  std::string out;
-  int depth = 0;
-  for (size_t i = 0; i < compact.size(); ++i) {
-    const char c = compact[i];
-    if (c == '"') {
-      const size_t end = stringEnd(compact, i);
-      out.append(compact, i, end - i);
-      i = end - 1;
-    } else if (c == '{' || c == '[') {
-      out += c;
-      const char close = c == '{' ? '}' : ']';
-      if (i + 1 < compact.size() && compact[i + 1] == close) {
-        out += compact[++i];  // empty containers stay on one line
-      } else {
-        appendNewline(out, ++depth);
-      }
-    } else if (c == '}' || c == ']') {
-      if (depth > 0) --depth;
-      appendNewline(out, depth);
-      out += c;
-    } else if (c == ',') {
-      out += c;
-      appendNewline(out, depth);
-    } else if (c == ':') {
-      out += ": ";
-    } else if (c != ' ' && c != '\n' && c != '\r' && c != '\t') {
-      out += c;
-    }
-  }
-  return out;
-}
-
-// The raw text of the value of top-level member `key` (a string with its quotes, or a literal),
-// or "" when the member is absent. Strings are skipped whole, so their contents never match.
-std::string topLevelValue(const std::string& text, const std::string& key) {
-  const std::string quotedKey = "\"" + key + "\"";
-  int depth = 0;
-  bool atKey = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '"') {
-      const size_t end = stringEnd(text, i);
-      if (atKey && text.compare(i, end - i, quotedKey) == 0 && end < text.size() &&
-          text[end] == ':') {
-        const size_t start = end + 1;
-        if (start < text.size() && text[start] == '"') {
-          return text.substr(start, stringEnd(text, start) - start);
-        }
-        return text.substr(start, text.find_first_of(",}]", start) - start);
-      }
-      atKey = false;
-      i = end - 1;
-    } else if (c == '{' || c == '[') {
-      ++depth;
-      atKey = c == '{' && depth == 1;
-    } else if (c == '}' || c == ']') {
-      --depth;
-    } else if (c == ',') {
-      atKey = depth == 1;
-    }
-  }
-  return "";
-}
-
-void appendUtf8(std::string& out, unsigned long code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// Reads the four hex digits at `pos`; returns false when they are not there.
-bool readHex4(const std::string& text, size_t pos, unsigned long& code) {
-  if (pos + 4 > text.size()) return false;
-  code = 0;
-  for (size_t i = pos; i < pos + 4; ++i) {
-    const char c = text[i];
-    const int digit = c >= '0' && c <= '9'   ? c - '0'
-                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                             : -1;
-    if (digit < 0) return false;
-    code = code * 16 + static_cast<unsigned long>(digit);
-  }
-  return true;
-}
-
-// Decodes the "\uXXXX" escape whose 'u' is at `pos` into `out`; returns the index of its last
-// character. A high surrogate followed by a low one makes one code point beyond U+FFFF; a lone
-// surrogate becomes U+FFFD, since UTF-8 cannot carry it.
-size_t decodeUnicodeEscape(const std::string& token, size_t pos, std::string& out) {
-  unsigned long code = 0;
-  unsigned long low = 0;
-  if (!readHex4(token, pos + 1, code)) {
-    out += "\\u";
-    return pos;
-  }
-  pos += 4;
-  if (code >= 0xD800 && code < 0xDC00 && token.compare(pos + 1, 2, "\\u") == 0 &&
-      readHex4(token, pos + 3, low) && low >= 0xDC00 && low < 0xE000) {
-    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-    pos += 6;
-  }
-  const bool loneSurrogate = code >= 0xD800 && code < 0xE000;
-  appendUtf8(out, loneSurrogate ? 0xFFFD : code);
-  return pos;
-}
-
-// Decodes a JSON string token (quotes included).
-std::string decodedString(const std::string& token) {
-  std::string out;
-  const size_t last = token.empty() ? 0 : token.size() - 1;
-  for (size_t i = 1; i < last; ++i) {
-    if (token[i] != '\\' || i + 1 >= last) {
-      out += token[i];
-      continue;
-    }
-    switch (const char e = token[++i]) {
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case 'r': out += '\r'; break;
-      case 'b': out += '\b'; break;
-      case 'f': out += '\f'; break;
-      case 'u': i = decodeUnicodeEscape(token, i, out); break;
-      default: out += e;  // \" \\ \/
-    }
-  }
-  return out;
-}
-
-// Prints the response and returns the exit status it calls for.
+// Prints the response, indented with two spaces per level when asked, and returns the exit status
+// it calls for. The response is read back with the JSON library; its member order and number forms
+// are the library's own, so the indented text holds the very tokens of the compact one.
 int report(const std::string& response, bool pretty) {
-  const std::string shown = pretty ? indented(response) : response;
+  const json parsed = json::parse(response, nullptr, false);
+  const bool readable = !parsed.is_discarded() && parsed.is_object();
+  const std::string shown =
+      pretty && readable ? parsed.dump(2, ' ', false, json::error_handler_t::replace) : response;
   std::fwrite(shown.data(), 1, shown.size(), stdout);
   std::fputc('\n', stdout);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     return fail(std::string("cannot write standard output: ") + std::strerror(errno));
   }
-  const std::string error = topLevelValue(response, "error");
-  if (!error.empty()) {
-    std::fprintf(stderr, "varbex: %s\n", decodedString(error).c_str());
+  if (!readable) return fail("the library's response is not a JSON object");
+  const auto error = parsed.find("error");
+  if (error != parsed.end()) {
+    const std::string message = error->is_string() ? error->get<std::string>() : error->dump();
+    std::fprintf(stderr, "varbex: %s\n", message.c_str());
     return kRequestRejected;
   }
-  const std::string success = topLevelValue(response, "success");
-  if (success == "true") return kAllPlaced;
-  if (success == "false") return kItemsUnplaced;
+  const auto success = parsed.find("success");
+  if (success != parsed.end() && success->is_boolean()) {
+    return success->get<bool>() ? kAllPlaced : kItemsUnplaced;
+  }
   return fail("the library's response has no \"success\" member");
 }
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "fuzzed_request.h"
-#include "model/shortcuts.h"
+#include "api/solve.h"
 #include "solver/balancing_stats.h"
 #include "varbex.h"
 
@@ -21,11 +21,10 @@ struct Answer {
   bool reachedDeadline = false;
 };
 
-Answer solveOnFreshThread(const std::string& request, const varbex::Shortcuts& settings) {
+Answer solveOnFreshThread(const std::string& request, const varbex::EngineOptions& options) {
   Answer answer;
-  varbex::shortcuts() = settings;
   std::thread([&] {
-    char* response = varbex_solve(request.c_str());
+    char* response = varbex::solveWithOptions(request.c_str(), options);
     answer.reachedDeadline = varbex::balancingDeadlineHitsOnThisThread() != 0;
     answer.text = response ? response : "(null)";
     varbex_free(response);
@@ -38,9 +37,8 @@ Answer solveOnFreshThread(const std::string& request, const varbex::Shortcuts& s
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   const std::string request = varbex_fuzz::makeRequest(in, true).dump();
-  const Answer fast = solveOnFreshThread(request, varbex::Shortcuts{});
-  const Answer plain = solveOnFreshThread(request, varbex::Shortcuts::none());
-  varbex::shortcuts() = varbex::Shortcuts{};
+  const Answer fast = solveOnFreshThread(request, varbex::EngineOptions{});
+  const Answer plain = solveOnFreshThread(request, varbex::EngineOptions::plain());
   if (fast.reachedDeadline || plain.reachedDeadline || fast.text == plain.text) return 0;
   std::fprintf(stderr, "\nFINDING: the shortcuts change the answer\nrequest: %s\n"
                "with shortcuts: %.20000s\nwithout: %.20000s\n",

@@ -1,7 +1,8 @@
-# Library sources, listed by hand in the order data flows up: model, orient, fill, solver, api.
+# Library sources, listed by hand in the order data flows up: base (support code every
+# subsystem uses), model, orient, fill, solver, api.
 set(VARBEX_SOURCES
+  src/base/fixed_six.cc
   src/model/rotation_policy.cc
-  src/model/fixed_six.cc
   src/model/box.cc
   src/model/item.cc
   src/model/oriented_item.cc
@@ -17,14 +18,22 @@ set(VARBEX_SOURCES
   src/orient/lookahead.cc
   src/orient/shape_key.cc
   src/orient/orientation_chooser.cc
+  src/orient/orientation_chooser_shortcuts.cc
   src/orient/orientation_ranking.cc
   src/fill/free_space.cc
+  src/fill/free_space_shortcuts.cc
   src/fill/layer_filler.cc
+  src/fill/layer_filler_shortcuts.cc
   src/fill/gap_filler.cc
+  src/fill/gap_filler_shortcuts.cc
   src/fill/trial_fill_memo.cc
+  src/fill/lookahead_packer.cc
+  src/fill/lookahead_packer_shortcuts.cc
   src/fill/volume_filler.cc
+  src/fill/volume_filler_shortcuts.cc
   src/solver/box_chooser.cc
   src/solver/weight_balancer.cc
+  src/solver/weight_balancer_shortcuts.cc
   src/solver/balancing_states.cc
   src/solver/content_fit_memo.cc
   src/solver/balancing_stats.cc

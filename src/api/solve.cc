@@ -4,13 +4,15 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "model/json_teardown.h"
 #include "api/request_reader.h"
 #include "api/response_writer.h"
+#include "api/solve.h"
+#include "base/json_teardown.h"
 #include "solver/solver.h"
 #include "varbex.h"
 
@@ -29,6 +31,68 @@ char* copyToBlock(const std::string& text) noexcept {
   return copyToBlock(text.c_str(), text.size());
 }
 
+// Builds the parsed value into a variable of the caller's from the parser's events, keeping the
+// open arrays and objects on a list of its own. Duplicate keys keep the last value, as json::parse
+// does; errors are thrown as the parser reports them.
+class ValueBuilder {
+ public:
+  explicit ValueBuilder(json& root) : root_(root) {}
+
+  bool null() { return add(nullptr); }
+  bool boolean(bool value) { return add(value); }
+  bool number_integer(json::number_integer_t value) { return add(value); }
+  bool number_unsigned(json::number_unsigned_t value) { return add(value); }
+  bool number_float(json::number_float_t value, const json::string_t&) { return add(value); }
+  bool string(json::string_t& value) { return add(std::move(value)); }
+  bool binary(json::binary_t& value) { return add(json::binary(std::move(value))); }
+  bool start_object(std::size_t) { return open(json::value_t::object); }
+  bool start_array(std::size_t) { return open(json::value_t::array); }
+  bool end_object() { return close(); }
+  bool end_array() { return close(); }
+  bool key(json::string_t& name) {
+    slot_ = &(*open_.back())[name];
+    return true;
+  }
+  template <typename Error>
+  bool parse_error(std::size_t, const std::string&, const Error& error) {
+    throw error;
+  }
+
+ private:
+  // Where the next value goes: the root, the end of the open array, or the slot of the last key.
+  template <typename Value>
+  json* place(Value&& value) {
+    if (open_.empty()) {
+      root_ = json(std::forward<Value>(value));
+      return &root_;
+    }
+    json& container = *open_.back();
+    if (container.is_array()) {
+      container.emplace_back(std::forward<Value>(value));
+      return &container.back();
+    }
+    *slot_ = json(std::forward<Value>(value));
+    return slot_;
+  }
+  template <typename Value>
+  bool add(Value&& value) {
+    place(std::forward<Value>(value));
+    return true;
+  }
+  bool open(json::value_t type) {
+    open_.push_back(place(type));
+    return true;
+  }
+  bool close() {
+    open_.pop_back();
+    return true;
+  }
+
+  json& root_;
+  std::vector<json*> open_;
+  json* slot_ = nullptr;
+};
+
 // The request text read into a PackingRequest. The parsed value is built in a variable of ours,
 // not inside json::parse, so that it can be dismantled on every way out; the teardown's window is
 // taken before parsing, as deep as the text can nest, so that running out of memory for it is an
@@ -37,7 +101,7 @@ PackingRequest readText(const std::string& text) {
   std::vector<json*> window(deepestNesting(text) + 1);
   json value;
   try {
-    nlohmann::detail::json_sax_dom_parser<json> builder(value, true);
+    ValueBuilder builder(value);
     json::sax_parse(text, &builder);
     PackingRequest request = readRequest(value);
     dismantle(value, window.data(), window.size());
@@ -48,11 +112,11 @@ PackingRequest readText(const std::string& text) {
   }
 }
 
-std::string solveText(const char* request) {
+std::string solveText(const char* request, const EngineOptions& options) {
   std::string text(request);
   PackingRequest parsed = readText(text);
   text.clear();
-  const PackingOutcome outcome = Solver().solve(parsed.items, parsed.boxes);
+  const PackingOutcome outcome = Solver(options).solve(parsed.items, parsed.boxes);
   return responseText(outcome);
 }
 
@@ -79,16 +143,23 @@ char* envelopeBlock(const char* message) noexcept {
 }
 
 }  // namespace
+
+char* solveWithOptions(const char* request, const EngineOptions& options) noexcept {
+  try {
+    return copyToBlock(solveText(request ? request : "{}", options));
+  } catch (const std::exception& e) {
+    return envelopeBlock(e.what());
+  } catch (...) {
+    return envelopeBlock("unknown failure");
+  }
+}
+
 }  // namespace varbex
 
 extern "C" VARBEX_API char* varbex_solve(const char* request) {
-  try {
-    return varbex::copyToBlock(varbex::solveText(request ? request : "{}"));
-  } catch (const std::exception& e) {
-    return varbex::envelopeBlock(e.what());
-  } catch (...) {
-    return varbex::envelopeBlock("unknown failure");
-  }
+  // Every shortcut and the 250 ms balancing budget.
+  static const varbex::EngineOptions kDefaults;
+  return varbex::solveWithOptions(request, kDefaults);
 }
 
 extern "C" VARBEX_API void varbex_free(char* response) { std::free(response); }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
+#include "fill/free_space.h"
 #include "fill/layer_filler.h"
 #include "model/layer.h"
 
@@ -10,11 +12,17 @@ namespace varbex {
 // Offers the free spaces left by the layers (lowest first, then larger volume, then larger area)
 // to the layer filler with the remaining items; each space that takes an item becomes one more
 // layer and the spaces are cut again around it. Ends when no item, no space or no taker is left.
-// With `untilAnItemIsLost`, it also ends as soon as some remaining item fits no space in any
-// allowed orientation: that item can no longer be placed, and a caller that needs every item
-// placed has no use for the rest of the pass.
 std::vector<Layer> fillGaps(std::vector<Layer> layers, ItemStack& remaining, LayerFiller& filler,
-                            double width, double length, double depth,
-                            bool untilAnItemIsLost = false);
+                            double width, double length, double depth);
+
+// The order in which the spaces are offered: lower first, then larger volume, then larger area.
+bool offeredBefore(const FreeSpace& a, const FreeSpace& b);
+void sortSpaces(std::vector<FreeSpace>& spaces);
+
+// The items of the first `count` layers, layer by layer.
+std::vector<PlacedItem> itemsOf(const std::vector<Layer>& layers, std::size_t count);
+
+// The region a space is offered as: the whole space, its depth fixed.
+Region regionOf(const FreeSpace& space);
 
 }  // namespace varbex

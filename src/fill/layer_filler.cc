@@ -4,8 +4,8 @@
 #include <iterator>
 #include <utility>
 
+#include "fill/layer_filler_shortcuts.h"
 #include "fill/room.h"
-#include "model/shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -26,32 +26,11 @@ double gapStart(double itemX, double rowX, double width) {
   return itemX - fromRow > 1e-9 ? itemX : fromRow;
 }
 
-// The most room any position of a region offers before something is placed there: its corner's.
+}  // namespace
+
 Room roomOf(const Region& region) {
   return Room(region.xEnd - region.x0, region.yEnd - region.y0, region.freeDepth);
 }
-
-// True when filling the region would place nothing and drop nothing, so that running the rows
-// would only shuffle the stack and put it back as it was. Stacks above items and gaps behind them
-// are mostly such regions.
-// `smallest` holds the smallest sides of the items, or of any list of items that includes them.
-template <typename PlacedWeightOf>
-bool leavesEverythingAsIs(const Region& region, const ItemStack& remaining,
-                          const SortedTriple& smallest, double capacity,
-                          PlacedWeightOf placedWeight) {
-  const Room room = roomOf(region);
-  if (!takesNoneOf(room, smallest) &&
-      std::any_of(remaining.begin(), remaining.end(),
-                  [&room](const ItemRef& item) { return fitsSomehow(*item, room); })) {
-    return false;
-  }
-  if (capacity < 0) return true;
-  const double left = capacity - placedWeight();
-  return std::none_of(remaining.begin(), remaining.end(),
-                      [left](const ItemRef& item) { return weightOf(*item) > left; });
-}
-
-}  // namespace
 
 double LayerFiller::PlacedWeight::of(const std::vector<PlacedItem>& placed) {
   // Start again for another list, or for one that was cut back or changed under us.
@@ -80,8 +59,12 @@ std::vector<std::vector<LayerFiller::Frame>>& LayerFiller::spareFrameStacks() {
   return spares;
 }
 
-LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer)
-    : box_(box), capacity_(box->payloadCapacity()), chooser_(std::move(box), packer) {
+LayerFiller::LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer,
+                         const Shortcuts& shortcuts)
+    : box_(box),
+      shortcuts_(shortcuts),
+      capacity_(box->payloadCapacity()),
+      chooser_(std::move(box), packer, shortcuts) {
   chooser_.setLookaheadDisabled(lookaheadDisabled);
   std::vector<std::vector<Frame>>& spares = spareFrameStacks();
   if (!spares.empty()) {
@@ -146,11 +129,7 @@ std::optional<Region> LayerFiller::advance(Frame& f, ItemStack& remaining,
     switch (f.step) {
       case Step::Start:
         if (remaining.empty()) return std::nullopt;
-        if (!f.firstOrientation && shortcuts().layerSkipsEmptyRegions &&
-            leavesEverythingAsIs(f.region, remaining, smallestSides_, capacity_,
-                                 [&] { return placedWeight_.of(placed); })) {
-          return std::nullopt;
-        }
+        if (passesOver(f, remaining, placed)) return std::nullopt;
         f.step = Step::NextItem;
         break;
       case Step::NextItem:
@@ -215,9 +194,7 @@ bool LayerFiller::placeNextItem(Frame& f, ItemStack& remaining, std::vector<Plac
     if (f.firstOrientation && f.firstOrientation->item == item) {
       orientation = std::move(f.firstOrientation);
       f.firstOrientation.reset();
-    } else if (!shortcuts().chooserAsksFittingItemsOnly || fitsSomehow(*item, room)) {
-      // Most items tried at a position fit there in no orientation at all; the chooser would
-      // find no candidate for them, so it is asked only about the others.
+    } else if (mayHaveCandidate(*item, room)) {
       orientation = chooser_.chooseOrientation(item, f.previous ? &*f.previous : nullptr,
                                                remaining, freeWidth, freeLength,
                                                f.region.freeDepth, f.rowLength, checkStability);

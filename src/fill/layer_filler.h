@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/engine_options.h"
+#include "fill/room.h"
 #include "model/box.h"
 #include "model/layer.h"
 #include "model/placed_item.h"
@@ -23,12 +25,16 @@ struct Region {
   double layerDepth;
 };
 
+// The most room any position of a region offers before something is placed there: its corner's.
+Room roomOf(const Region& region);
+
 // Fills one region of a box in rows along x that advance along y. Every item placed gets the
 // stack above it and, when shorter than its row, the gap behind it, filled the same way.
 // One filler serves every layer and gap of one trial packing, so its chooser's memo lasts.
 class LayerFiller {
  public:
-  LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer);
+  LayerFiller(BoxRef box, bool lookaheadDisabled, const TrialPacker* packer,
+              const Shortcuts& shortcuts = {});
   ~LayerFiller();
   LayerFiller(const LayerFiller&) = delete;
   LayerFiller& operator=(const LayerFiller&) = delete;
@@ -106,10 +112,16 @@ class LayerFiller {
   bool placeNextItem(Frame& frame, ItemStack& remaining, std::vector<PlacedItem>& placed,
                      bool checkStability);
   void setAside(Frame& frame, ItemRef item, ItemStack& remaining);
+  // In layer_filler_shortcuts.cc: whether the frame's region can be passed over without running
+  // its rows, and whether the chooser need be asked about an item in the free room.
+  bool passesOver(const Frame& frame, const ItemStack& remaining,
+                  const std::vector<PlacedItem>& placed);
+  bool mayHaveCandidate(const Item& item, const Room& room) const;
   void openFrame(std::size_t at, const Region& region,
                  std::optional<OrientedItem> firstOrientation);
 
   BoxRef box_;
+  Shortcuts shortcuts_;
   double capacity_;  // the box's payload capacity, -1 when unlimited
   OrientationChooser chooser_;
   PlacedWeight placedWeight_;

@@ -41,14 +41,14 @@ bool fitsSomehowAs(const ItemType& item, const Room& room) {
 // Whether some orientation the item's policy allows fits the room. With every turn allowed that
 // is the case exactly when the sorted extents fit the sorted room, side by side.
 inline bool fitsSomehow(const Item& item, const Room& room) {
-  return readItem(item, [&room](const auto& i) { return fitsSomehowAs(i, room); });
+  return withItemData(item, [&room](const auto& i) { return fitsSomehowAs(i, room); });
 }
 
 // Whether every extent of the item is zero or more (not a number counts as negative). Rows only
 // move forward and regions only nest while such items are placed, so no room offered later is
 // larger than the one they went into; a negative extent moves a row back or lowers a floor.
 inline bool hasNonNegativeExtents(const Item& item) {
-  return readItem(item, [](const auto& i) {
+  return withItemData(item, [](const auto& i) {
     return i.width() >= 0 && i.length() >= 0 && i.depth() >= 0;
   });
 }

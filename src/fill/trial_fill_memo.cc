@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "orient/word_hash.h"
+#include "base/word_hash.h"
 
 namespace varbex {
 namespace {
@@ -37,7 +37,7 @@ std::optional<TrialFillKey> trialFillKeyOf(const Box& volume, const std::vector<
   for (std::size_t i = 0; i < items.size(); ++i) {
     double values[4];
     RotationPolicy policy;
-    readItem(*items[i], [&values, &policy](const auto& item) {
+    withItemData(*items[i], [&values, &policy](const auto& item) {
       values[0] = item.width();
       values[1] = item.length();
       values[2] = item.depth();

@@ -6,9 +6,9 @@
 #include <optional>
 #include <vector>
 
+#include "base/flat_memo.h"
 #include "model/box.h"
 #include "model/item.h"
-#include "orient/flat_memo.h"
 
 namespace varbex {
 

@@ -6,116 +6,14 @@
 #include <iterator>
 #include <utility>
 
-#include "fill/gap_filler.h"
+#include "base/portable_stable_sort.h"
+#include "fill/gap_filler_shortcuts.h"
 #include "fill/layer_filler.h"
-#include "fill/room.h"
-#include "fill/trial_fill_memo.h"
-#include "model/portable_stable_sort.h"
-#include "model/shortcuts.h"
+#include "fill/lookahead_packer_shortcuts.h"
+#include "fill/volume_filler_shortcuts.h"
 #include "orient/orientation_chooser.h"
-#include "orient/trial_packer.h"
 
 namespace varbex {
-namespace {
-
-// The lookahead's trial fills: volume fillers in lookahead mode.
-class LookaheadPacker final : public TrialPacker {
- public:
-  // What fill makes of a pool in lookahead mode, its one trial, but without putting the items in
-  // reading order: the lookahead only counts and removes them.
-  FilledBox trialPack(const BoxRef& volume, const ItemPool& pool) const override {
-    VolumeFiller filler(volume);
-    filler.setLookaheadMode(true);
-    const std::vector<ItemRef>& items = pool.sorted();
-    if (items.empty()) return FilledBox(volume);
-    return filler.fillOriented(volume->width(), volume->length(), std::nullopt, items);
-  }
-
-  // The same fills recur with the same content (the space in front of a row is the same for
-  // every candidate of the same length), so what they place is remembered.
-  void packAndRemove(const BoxRef& volume, ItemPool& pool) const override {
-    const std::vector<ItemRef>& items = pool.sorted();
-    if (shortcuts().lookaheadSkipsHopelessFills && answerWithoutFilling(*volume, pool)) return;
-    if (!shortcuts().trialFillMemo) {
-      TrialPacker::packAndRemove(volume, pool);
-      return;
-    }
-    const std::optional<TrialFillKey> key = trialFillKeyOf(*volume, items);
-    if (!key) {
-      TrialPacker::packAndRemove(volume, pool);
-      return;
-    }
-    TrialFillMemo& memo = TrialFillMemo::forThisThread();
-    TrialFillMemo::Placed placed = 0;
-    if (const TrialFillMemo::Placed* known = memo.find(*key)) {
-      placed = *known;
-    } else {
-      placed = placedPositions(items, trialPack(volume, pool));
-      memo.insert(*key, placed);
-    }
-    // Removing items changes the pool's sorted view, so the items go by address.
-    std::array<const Item*, TrialFillKey::kMaxItems> taken{};
-    std::size_t count = 0;
-    for (std::size_t k = 0; k < items.size(); ++k) {
-      if (placed & (1u << k)) taken[count++] = items[k].get();
-    }
-    for (std::size_t k = 0; k < count; ++k) pool.removeItem(taken[k]);
-  }
-
-  // Very often no item fits the volume at all (a narrow strip beside a candidate), or just one
-  // does. Then the fill's answer is known without making it, and the pool is updated as the fill
-  // would have left it; false when the fill has to be made.
-  //  - No item fits the empty volume somehow: nothing is ever placed, since a fill only offers
-  //    rooms inside the volume until it places something.
-  //  - Exactly one item fits, the volume carries any weight, every item's extents are
-  //    non-negative (so no room offered later is larger than the empty volume) and no other item
-  //    has its shape (so no item that does not fit takes it out of the row as a copy of its
-  //    shape): the fill places that item in the corner, as no orientation that fits would stand
-  //    and the stability filter then keeps them all, and nothing else.
-  static bool answerWithoutFilling(const Box& volume, ItemPool& pool) {
-    const std::vector<ItemRef>& items = pool.sorted();
-    const Room room(volume.width(), volume.length(), volume.depth());
-    const Item* onlyFitting = nullptr;
-    std::size_t fitting = 0;
-    for (const ItemRef& item : items) {
-      if (fitsSomehow(*item, room) && ++fitting == 1) onlyFitting = item.get();
-    }
-    if (fitting == 0) return true;
-    if (fitting > 1 || volume.payloadCapacity() >= 0) return false;
-    const SortedTriple shape = shapeOf(*onlyFitting);
-    for (const ItemRef& item : items) {
-      if (!hasNonNegativeExtents(*item)) return false;
-      if (item.get() != onlyFitting && shapeOf(*item) == shape) return false;
-    }
-    pool.removeItem(onlyFitting);
-    return true;
-  }
-
- private:
-  // Bit k set when the item at position k of `items` was placed; an item object listed twice
-  // takes its positions in order.
-  static TrialFillMemo::Placed placedPositions(const std::vector<ItemRef>& items,
-                                               const FilledBox& filled) {
-    TrialFillMemo::Placed placed = 0;
-    for (const PlacedItem& p : filled.items()) {
-      for (std::size_t k = 0; k < items.size(); ++k) {
-        const auto bit = static_cast<TrialFillMemo::Placed>(1u << k);
-        if (!(placed & bit) && items[k].get() == p.item.get()) {
-          placed |= bit;
-          break;
-        }
-      }
-    }
-    return placed;
-  }
-};
-
-const LookaheadPacker kLookaheadPacker;
-
-}  // namespace
-
-const TrialPacker& lookaheadPacker() { return kLookaheadPacker; }
-
 namespace {
 
 bool anyItemMayTurn(const std::vector<ItemRef>& items) {
@@ -181,20 +79,22 @@ const std::optional<OrientedItem> kNoOverride;
 
 }  // namespace
 
-VolumeFiller::VolumeFiller(BoxRef box) : box_(std::move(box)) {}
+PackingFrames packingFrames(const Box& box, const std::vector<ItemRef>& items,
+                            bool lookaheadMode) {
+  PackingFrames frames{{box.width(), box.length()}};
+  if (!lookaheadMode && anyItemMayTurn(items)) frames.emplace_back(box.length(), box.width());
+  return frames;
+}
+
+VolumeFiller::VolumeFiller(BoxRef box, const Shortcuts& shortcuts)
+    : box_(std::move(box)), shortcuts_(shortcuts) {}
 
 FilledBox VolumeFiller::fill(const ItemPool& pool) const {
   const std::vector<ItemRef>& items = pool.sorted();
   if (items.empty()) return FilledBox(box_);
 
-  std::vector<std::pair<double, double>> frames{{box_->width(), box_->length()}};
-  // A box as long as it is wide, turned, gives the very same trials again: they can neither place
-  // every item where the unturned ones did not, nor win a tie against them.
-  if (!lookaheadMode_ && anyItemMayTurn(items) &&
-      !(shortcuts().squareBoxNotTurned && box_->width() == box_->length())) {
-    frames.emplace_back(box_->length(), box_->width());
-  }
-
+  const PackingFrames frames =
+      packingFramesWithShortcuts(*box_, items, lookaheadMode_, shortcuts_);
   std::vector<FilledBox> kept;
   for (const auto& [width, length] : frames) {
     for (const std::optional<OrientedItem>& choice : firstItemChoices(items.front(), width, length)) {
@@ -220,7 +120,7 @@ std::vector<std::optional<OrientedItem>> VolumeFiller::firstItemChoices(const It
                                                                         double width,
                                                                         double length) const {
   if (lookaheadMode_) return {std::nullopt};
-  const OrientationChooser chooser(box_);
+  const OrientationChooser chooser(box_, nullptr, shortcuts_);
   std::vector<std::optional<OrientedItem>> choices;
   for (OrientedItem& candidate :
        chooser.candidateOrientations(first, nullptr, width, length, box_->depth())) {
@@ -237,7 +137,8 @@ std::vector<std::optional<OrientedItem>> VolumeFiller::firstItemChoices(const It
 FilledBox VolumeFiller::fillOriented(double width, double length,
                                      const std::optional<OrientedItem>& firstOrientation,
                                      const std::vector<ItemRef>& items) const {
-  LayerFiller filler(box_, lookaheadMode_, &kLookaheadPacker);
+  const LookaheadPackerWithShortcuts packer(shortcuts_);
+  LayerFiller filler(box_, lookaheadMode_, &packer, shortcuts_);
   ItemStack remaining(items.rbegin(), items.rend());
   std::vector<Layer> layers;
   // The items of all layers so far, layer by layer: the layer filler appends every item it places,
@@ -284,8 +185,8 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
   }
   if (!lookaheadMode_ && !layers.empty()) {
     layers = restack(std::move(layers));
-    layers = fillGaps(std::move(layers), remaining, filler, width, length, box_->depth(),
-                      wholeOrNothing_);
+    layers = fillGapsWithShortcuts(std::move(layers), remaining, filler, width, length,
+                                   box_->depth(), wholeOrNothing_, shortcuts_);
   }
   if (width != box_->width()) {
     for (Layer& layer : layers) layer = turnedBack(layer);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <optional>
+#include <utility>
 #include <vector>
 
+#include "base/engine_options.h"
 #include "model/box.h"
 #include "model/filled_box.h"
 #include "model/item_pool.h"
@@ -14,9 +16,14 @@ namespace varbex {
 // times each distinct orientation of the first item), each a stack of layers restacked and then
 // completed by gap filling, and returns the first that places every item, otherwise the one with
 // the highest volume utilisation (the earliest on a tie).
+// The packing width and length of each box orientation a fill tries: the box unturned, then
+// turned about the vertical axis unless in lookahead mode or when no item may turn.
+using PackingFrames = std::vector<std::pair<double, double>>;
+PackingFrames packingFrames(const Box& box, const std::vector<ItemRef>& items, bool lookaheadMode);
+
 class VolumeFiller {
  public:
-  explicit VolumeFiller(BoxRef box);
+  explicit VolumeFiller(BoxRef box, const Shortcuts& shortcuts = {});
 
   // Lookahead mode makes one quick trial: unturned, no first-item choice, no restacking, no gap
   // filling, and no further lookahead by the trial's own choices.
@@ -40,14 +47,9 @@ class VolumeFiller {
                                                             double length) const;
 
   BoxRef box_;
+  Shortcuts shortcuts_;
   bool lookaheadMode_ = false;
   bool wholeOrNothing_ = false;
 };
-
-class TrialPacker;
-
-// The packer every volume filler hands to the lookahead of its choices: quick trial fills, which
-// it remembers per thread by their exact content.
-const TrialPacker& lookaheadPacker();
 
 }  // namespace varbex

@@ -10,7 +10,7 @@
 
 #include "insights/box_stability.h"
 #include "insights/unplaced_reason.h"
-#include "model/json_teardown.h"
+#include "base/json_teardown.h"
 
 namespace varbex::insights {
 namespace {

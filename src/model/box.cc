@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/fixed_six.h"
+#include "base/fixed_six.h"
 
 namespace varbex {
 

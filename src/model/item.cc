@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/json_teardown.h"
+#include "base/json_teardown.h"
 
 namespace varbex {
 

@@ -86,7 +86,7 @@ class ConcreteLinkedItem final : public LinkedItem {
   const std::string& boxGroup() const override { return boxGroup_; }
   SortedTriple shape() const override { return item_.shape(); }
   double volume() const override { return item_.volume(); }
-  // The item's own data, for reading it without a virtual call (readItem).
+  // The item's own data, for reading it without a virtual call (withItemData).
   const ConcreteItem& concreteItem() const { return item_; }
 
  private:
@@ -111,17 +111,17 @@ class ConcreteLinkedItem final : public LinkedItem {
 // packing, which read the same few values of every item over and over, pay one type test instead
 // of one virtual call per value. The values read are the same either way.
 template <typename Read>
-[[gnu::always_inline]] inline decltype(auto) readItem(const Item& item, Read read) {
+[[gnu::always_inline]] inline decltype(auto) withItemData(const Item& item, Read read) {
   if (const ConcreteItem* concrete = asConcreteItem(item)) return read(*concrete);
   return read(item);
 }
 
 inline SortedTriple shapeOf(const Item& item) {
-  return readItem(item, [](const auto& i) { return i.shape(); });
+  return withItemData(item, [](const auto& i) { return i.shape(); });
 }
 
 inline double weightOf(const Item& item) {
-  return readItem(item, [](const auto& i) { return i.weight(); });
+  return withItemData(item, [](const auto& i) { return i.weight(); });
 }
 
 // The box group of a linked item, or nullptr for an item that may go into any box.

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "model/portable_sort.h"
-#include "model/portable_stable_sort.h"
+#include "base/portable_sort.h"
+#include "base/portable_stable_sort.h"
 
 namespace varbex {
 

@@ -9,7 +9,7 @@
 #include "model/box.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
-#include "model/shortcuts.h"
+#include "orient/lookahead_shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -22,22 +22,6 @@ std::size_t itemsLookedAt(const LookaheadQuestion& question) {
 
 double rowSpanWith(const LookaheadQuestion& question, const OrientedItem& candidate) {
   return std::max(question.rowLength, candidate.length);
-}
-
-// v x 1e6 rounded half away from zero, as llround does. A value beyond the 64-bit range (or a
-// NaN) is pinned to the lowest integer, as the x86 instruction does, where llround's result is
-// unspecified. Done inline: this runs for every word of every key, and the library call showed.
-std::int64_t micro(double value) {
-  if (!shortcuts().lookaheadKeysRoundedInline) return std::llround(value * 1000000);
-  const double scaled = value * 1000000;
-  constexpr double kLimit = 9223372036854775808.0;  // 2^63
-  if (!(scaled > -kLimit && scaled < kLimit)) return INT64_MIN;
-  const auto truncated = static_cast<std::int64_t>(scaled);
-  // Exact: below 2^52 the fraction is representable, above it scaled is a whole number.
-  const double fraction = scaled - static_cast<double>(truncated);
-  if (fraction >= 0.5) return truncated + 1;
-  if (fraction <= -0.5) return truncated - 1;
-  return truncated;
 }
 
 // Fills one working volume from the pool and takes what it placed out of the pool. The volume
@@ -69,15 +53,18 @@ ItemPool nextItemsPool(const LookaheadQuestion& question) {
 void setCandidateWords(LookaheadKey& key, const LookaheadQuestion& question,
                        const OrientedItem& candidate) {
   auto& w = key.words;
-  w[0] = micro(question.freeWidth);
-  w[1] = micro(question.freeLength);
-  w[2] = micro(candidate.width);
-  w[3] = micro(candidate.length);
-  w[4] = micro(rowSpanWith(question, candidate));
-  w[5] = micro(question.freeDepth);
+  const bool inl = question.keysRoundedInline;
+  w[0] = microsWithShortcuts(question.freeWidth, inl);
+  w[1] = microsWithShortcuts(question.freeLength, inl);
+  w[2] = microsWithShortcuts(candidate.width, inl);
+  w[3] = microsWithShortcuts(candidate.length, inl);
+  w[4] = microsWithShortcuts(rowSpanWith(question, candidate), inl);
+  w[5] = microsWithShortcuts(question.freeDepth, inl);
 }
 
 }  // namespace
+
+std::int64_t lookaheadMicros(double value) { return std::llround(value * 1000000); }
 
 LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate,
                               const LookaheadKey* nextItemsPart) {
@@ -90,11 +77,12 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
     const ItemStack& next = question.nextItems;
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t at = 7 + 5 * i;
-      readItem(*next[next.size() - 1 - i], [&w, at](const auto& item) {
-        w[at] = micro(item.width());
-        w[at + 1] = micro(item.length());
-        w[at + 2] = micro(item.depth());
-        w[at + 3] = micro(item.weight());
+      const bool inl = question.keysRoundedInline;
+      withItemData(*next[next.size() - 1 - i], [&w, at, inl](const auto& item) {
+        w[at] = microsWithShortcuts(item.width(), inl);
+        w[at + 1] = microsWithShortcuts(item.length(), inl);
+        w[at + 2] = microsWithShortcuts(item.depth(), inl);
+        w[at + 3] = microsWithShortcuts(item.weight(), inl);
         w[at + 4] = static_cast<std::int64_t>(static_cast<std::int32_t>(item.rotationPolicy()));
       });
     }

@@ -18,7 +18,12 @@ struct LookaheadQuestion {
   double freeDepth;
   double rowLength;
   const ItemStack& nextItems;  // the last element is the next item
+  // How the key's values are rounded: inline, or by the library's llround (the same numbers).
+  bool keysRoundedInline = true;
 };
+
+// v x 1e6 rounded half away from zero, as the lookahead's keys hold their values.
+std::int64_t lookaheadMicros(double value);
 
 // The key of a question about one candidate: extents and next items rounded to 1e-6. The part
 // that depends on the next items alone (words 6 on) is the same for every candidate of one

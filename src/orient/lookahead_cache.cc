@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "orient/word_hash.h"
+#include "base/word_hash.h"
 
 namespace varbex {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "orient/flat_memo.h"
+#include "base/flat_memo.h"
 
 namespace varbex {
 

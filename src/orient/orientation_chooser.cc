@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "model/shortcuts.h"
+#include "orient/orientation_chooser_shortcuts.h"
 #include "orient/orientation_ranking.h"
 
 namespace varbex {
@@ -14,50 +14,11 @@ bool fits(const OrientedItem& o, double freeWidth, double freeLength, double fre
   return freeWidth >= o.width && freeLength >= o.length && freeDepth >= o.depth;
 }
 
-// Stable insertion sort: an element moves only past those it ranks strictly before.
-void rankCandidates(std::vector<OrientedItem>& candidates, OrientationRanking& ranking) {
-  for (std::size_t i = 1; i < candidates.size(); ++i) {
-    OrientedItem key = std::move(candidates[i]);
-    std::size_t j = i;
-    while (j > 0 && ranking.compare(key, candidates[j - 1]) < 0) {
-      candidates[j] = std::move(candidates[j - 1]);
-      --j;
-    }
-    candidates[j] = std::move(key);
-  }
-}
-
-bool allFinite(const std::vector<OrientedItem>& candidates, double freeWidth, double freeLength,
-               double freeDepth) {
-  return std::isfinite(freeWidth) && std::isfinite(freeLength) && std::isfinite(freeDepth) &&
-         std::all_of(candidates.begin(), candidates.end(), [](const OrientedItem& o) {
-           return std::isfinite(o.width) && std::isfinite(o.length) && std::isfinite(o.depth);
-         });
-}
-
-// The candidate that a stable sort by the ranking puts first. With every extent a finite number,
-// the ranking compares the candidates step by step on values of each one's own, so the first of a
-// stable sort is the earliest candidate that no other ranks strictly before, and one pass finds
-// it. A difference that is not a number (infinite extents) ties with everything and breaks that
-// order; then the candidates are sorted.
-OrientedItem& firstRanked(std::vector<OrientedItem>& candidates, OrientationRanking& ranking,
-                          bool finite) {
-  if (!finite || !shortcuts().chooserPicksFirstRankedInOnePass) {
-    rankCandidates(candidates, ranking);
-    return candidates.front();
-  }
-  std::size_t first = 0;
-  for (std::size_t i = 1; i < candidates.size(); ++i) {
-    if (ranking.compare(candidates[i], candidates[first]) < 0) first = i;
-  }
-  return candidates[first];
-}
-
 // The first orientation k (in the fixed order) of those the item's policy allows for which
 // test(k, extents) holds, or -1.
 template <typename Test>
 int firstAllowedOrientation(const Item& item, Test test) {
-  return readItem(item, [&test](const auto& i) {
+  return withItemData(item, [&test](const auto& i) {
     const int count = OrientedItem::allowedCount(i.rotationPolicy());
     const double w = i.width();
     const double l = i.length();
@@ -90,8 +51,9 @@ bool anyFittingOrientation(const Item& item, double freeWidth, double freeLength
 
 }  // namespace
 
-OrientationChooser::OrientationChooser(BoxRef box, const TrialPacker* packer)
-    : box_(std::move(box)), packer_(packer) {}
+OrientationChooser::OrientationChooser(BoxRef box, const TrialPacker* packer,
+                                       const Shortcuts& shortcuts)
+    : box_(std::move(box)), packer_(packer), shortcuts_(shortcuts) {}
 
 std::vector<OrientedItem> OrientationChooser::candidateOrientations(
     const ItemRef& item, const OrientedItem* previous, double freeWidth, double freeLength,
@@ -171,7 +133,7 @@ bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
   if (known != stableByItem_.end()) return known->second;
   const auto more = moreStableByItem_.find(item.get());
   if (more != moreStableByItem_.end()) return more->second.second;
-  const bool stable = stableForShape(item);
+  const bool stable = stableForShapeWithShortcuts(item);
   if (stableByItem_.size() < kStableByItemListed) {
     stableByItem_.emplace_back(item, stable);
   } else {
@@ -182,15 +144,6 @@ bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
 
 // The first item of a shape decides for every later one that shares its six-decimal key.
 bool OrientationChooser::stableForShape(const ItemRef& item) {
-  const std::optional<ShapeKey> key =
-      shortcuts().stabilityMemoKeyedByValues ? shapeKeyOf(*item, *box_) : std::nullopt;
-  if (key) {
-    const auto found = stableByShape_.find(*key);
-    if (found != stableByShape_.end()) return found->second;
-    const bool stable = computeStable(item);
-    stableByShape_.emplace(*key, stable);
-    return stable;
-  }
   std::string text = shapeKeyText(*item, *box_);
   const auto found = stableByText_.find(text);
   if (found != stableByText_.end()) return found->second;
@@ -220,8 +173,8 @@ std::optional<OrientedItem> OrientationChooser::chooseOrientation(
   if (candidates.empty()) return std::nullopt;
   OrientationRanking ranking(*this, lookaheadDisabled_, freeWidth, freeLength, freeDepth,
                              nextItems, rowLength);
-  return std::move(firstRanked(candidates, ranking,
-                               allFinite(candidates, freeWidth, freeLength, freeDepth)));
+  return std::move(
+      firstRankedWithShortcuts(candidates, ranking, freeWidth, freeLength, freeDepth, shortcuts_));
 }
 
 }  // namespace varbex

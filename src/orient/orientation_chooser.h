@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/engine_options.h"
 #include "model/box.h"
 #include "model/oriented_item.h"
 #include "orient/shape_key.h"
@@ -23,12 +24,13 @@ class OrientationChooser {
  public:
   // packer is used for lookahead trial fills and may be null when lookahead is disabled; it must
   // outlive the chooser.
-  explicit OrientationChooser(BoxRef box, const TrialPacker* packer = nullptr);
+  explicit OrientationChooser(BoxRef box, const TrialPacker* packer = nullptr,
+                              const Shortcuts& shortcuts = {});
 
   void setLookaheadDisabled(bool disabled) { lookaheadDisabled_ = disabled; }
-  bool lookaheadDisabled() const { return lookaheadDisabled_; }
   const Box& box() const { return *box_; }
   const TrialPacker* packer() const { return packer_; }
+  const Shortcuts& shortcuts() const { return shortcuts_; }
 
   // Distinct allowed orientations that fit the free space, in generation order. An item shaped
   // like `previous` is offered that orientation only.
@@ -61,13 +63,17 @@ class OrientationChooser {
                          std::vector<OrientedItem>& kept) const;
   void keepStableIn(const ItemRef& item, std::vector<OrientedItem>& candidates);
   bool stableForShape(const ItemRef& item);
+  // In orientation_chooser_shortcuts.cc: the memo keyed by the values, else stableForShape.
+  bool stableForShapeWithShortcuts(const ItemRef& item);
   bool computeStable(const ItemRef& item) const;
 
   BoxRef box_;
   const TrialPacker* packer_;
+  Shortcuts shortcuts_;
   bool lookaheadDisabled_ = false;
-  // The memo of hasStableOrientation, keyed by the six-decimal shape key; shapes with values beyond
-  // the numeric key's range are keyed by its text form, which no numeric key can equal.
+  // The memo of hasStableOrientation, keyed by the six-decimal shape key as text; with the
+  // shortcut, as numbers, except for shapes with values beyond the numeric key's range, which no
+  // numeric key can equal.
   std::unordered_map<ShapeKey, bool, ShapeKeyHash> stableByShape_;
   std::unordered_map<std::string, bool> stableByText_;
   // In front of both: an item's key never changes, so neither does its answer. The entry holds

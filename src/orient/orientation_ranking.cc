@@ -4,31 +4,25 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/int64_range.h"
 #include "model/sorted_triple.h"
 #include "orient/lookahead.h"
 
 namespace varbex {
 namespace {
 
-// Steps 1 to 3: an orientation that fills a free extent exactly goes first.
+// An orientation that fills a free extent exactly (nothing, or less than nothing, left over)
+// goes first; used for width, length and depth in turn.
 int compareFilled(double leftP, double leftQ) {
   if (leftP <= 0 && leftQ > 0) return -1;
   if (leftP > 0 && leftQ <= 0) return 1;
   return 0;
 }
 
-// "If they differ, the smaller goes first"; a NaN on either side puts q first.
+// The smaller value goes first; equal values tie, and a NaN on either side puts q first.
 int smallerFirst(double p, double q) {
   if (p == q) return 0;
   return p < q ? -1 : 1;
-}
-
-// Truncation toward zero as the x86 conversion does it: a value beyond the 64-bit range, or a NaN,
-// becomes the lowest integer instead of undefined behaviour.
-std::int64_t truncateToInt64(double value) {
-  constexpr double kLimit = 9223372036854775808.0;  // 2^63
-  if (!(value > -kLimit && value < kLimit)) return INT64_MIN;
-  return static_cast<std::int64_t>(value);
 }
 
 // Signed 64-bit product that wraps on overflow instead of being undefined.
@@ -107,6 +101,20 @@ int OrientationRanking::compare(const OrientedItem& p, const OrientedItem& q) {
   return 0;
 }
 
+OrientedItem& firstRanked(std::vector<OrientedItem>& candidates, OrientationRanking& ranking) {
+  // Stable insertion sort: an element moves only past those it ranks strictly before.
+  for (std::size_t i = 1; i < candidates.size(); ++i) {
+    OrientedItem key = std::move(candidates[i]);
+    std::size_t j = i;
+    while (j > 0 && ranking.compare(key, candidates[j - 1]) < 0) {
+      candidates[j] = std::move(candidates[j - 1]);
+      --j;
+    }
+    candidates[j] = std::move(key);
+  }
+  return candidates.front();
+}
+
 std::int64_t OrientationRanking::gridCount(const OrientedItem& o) const {
   if (o.width <= 0 || o.length <= 0 || o.depth <= 0) return 0;
   const std::int64_t cx = truncateToInt64(freeWidth_ / o.width);
@@ -142,7 +150,8 @@ std::int32_t OrientationRanking::lookaheadOnce(const OrientedItem& o) {
 
 std::int32_t OrientationRanking::lookahead(const OrientedItem& o) const {
   if (lookaheadDisabled_ || chooser_.packer() == nullptr) return 0;
-  const LookaheadQuestion question{freeWidth_, freeLength_, freeDepth_, rowLength_, nextItems_};
+  const LookaheadQuestion question{freeWidth_, freeLength_, freeDepth_, rowLength_, nextItems_,
+                                   chooser_.shortcuts().lookaheadKeysRoundedInline};
   // Every candidate of this choice asks about the same next items.
   return answerLookahead(question, o, *chooser_.packer(), &lookaheadShared_);
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "model/oriented_item.h"
 #include "orient/lookahead.h"
@@ -69,5 +70,9 @@ class OrientationRanking {
   std::array<NextFit, 6> nextFits_;  // the first nextFitCount_ hold answers
   std::size_t nextFitCount_ = 0;
 };
+
+// The candidate a stable sort by the ranking puts first, with the candidates so sorted. Not
+// empty.
+OrientedItem& firstRanked(std::vector<OrientedItem>& candidates, OrientationRanking& ranking);
 
 }  // namespace varbex

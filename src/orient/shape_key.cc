@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "model/fixed_six.h"
-#include "orient/word_hash.h"
+#include "base/fixed_six.h"
+#include "base/word_hash.h"
 
 namespace varbex {
 namespace {

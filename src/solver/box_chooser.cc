@@ -30,12 +30,13 @@ bool mustGiveUp(const PackingAttempt& attempt, const WorkBudget& budget) {
 }
 
 std::optional<FilledBox> chooseBox(const ItemPool& pool, const std::vector<BoxRef>& boxTypes,
-                                   PackingAttempt& attempt) {
+                                   PackingAttempt& attempt, const Shortcuts& shortcuts) {
   std::optional<FilledBox> choice;
   for (const BoxRef& box : boxTypes) {
     if (supplyExhausted(*box, attempt)) continue;
     attempt.work += 1;
-    FilledBox trial = BoxChooser::keepOneGroup(VolumeFiller(box).fill(pool), pool);
+    FilledBox trial =
+        BoxChooser::keepOneGroup(VolumeFiller(box, shortcuts).fill(pool), pool, shortcuts);
     if (trial.itemCount() == 0) continue;
     if (!choice || isBetterTrial(trial, *choice)) choice = std::move(trial);
     if (choice->itemCount() == pool.size()) break;
@@ -59,7 +60,7 @@ bool BoxChooser::pass(ItemPool pool, const std::vector<BoxRef>& boxTypes,
                       PackingAttempt& attempt, const WorkBudget* budget) const {
   while (!pool.isEmpty()) {
     if (budget && mustGiveUp(attempt, *budget)) return false;
-    std::optional<FilledBox> choice = chooseBox(pool, boxTypes, attempt);
+    std::optional<FilledBox> choice = chooseBox(pool, boxTypes, attempt, shortcuts_);
     if (!choice) break;
     pool.removePlaced(choice->items());
     attempt.boxesUsed[choice->box()->reference()] += 1;
@@ -69,7 +70,8 @@ bool BoxChooser::pass(ItemPool pool, const std::vector<BoxRef>& boxTypes,
   return true;
 }
 
-FilledBox BoxChooser::keepOneGroup(FilledBox trial, const ItemPool& pool) {
+FilledBox BoxChooser::keepOneGroup(FilledBox trial, const ItemPool& pool,
+                                   const Shortcuts& shortcuts) {
   if (!pool.hasLinkedItems()) return trial;
   const auto counts = groupCounts(trial.items());
   if (counts.size() <= 1) return trial;
@@ -87,7 +89,7 @@ FilledBox BoxChooser::keepOneGroup(FilledBox trial, const ItemPool& pool) {
     const std::string* group = boxGroupOf(*item);
     if (!group || *group == *chosen) restricted.add(item);
   }
-  return VolumeFiller(trial.box()).fill(restricted);
+  return VolumeFiller(trial.box(), shortcuts).fill(restricted);
 }
 
 }  // namespace varbex

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/engine_options.h"
 #include "model/box.h"
 #include "model/filled_box.h"
 #include "model/item_pool.h"
@@ -15,6 +16,8 @@ namespace varbex {
 // or no box type takes anything. A box never holds items of two box groups.
 class BoxChooser {
  public:
+  explicit BoxChooser(const Shortcuts& shortcuts = {}) : shortcuts_(shortcuts) {}
+
   // Unbounded pass; appends its boxes, unplaced items and work to `attempt`.
   void packAll(ItemPool pool, const std::vector<BoxRef>& boxTypes, PackingAttempt& attempt) const;
 
@@ -24,11 +27,14 @@ class BoxChooser {
 
   // Re-fills a trial that mixed box groups with the ungrouped items and one group only: the
   // first group, in the pool's sorted order, among those the trial holds.
-  static FilledBox keepOneGroup(FilledBox trial, const ItemPool& pool);
+  static FilledBox keepOneGroup(FilledBox trial, const ItemPool& pool,
+                                const Shortcuts& shortcuts = {});
 
  private:
   bool pass(ItemPool pool, const std::vector<BoxRef>& boxTypes, PackingAttempt& attempt,
             const WorkBudget* budget) const;
+
+  Shortcuts shortcuts_;
 };
 
 }  // namespace varbex

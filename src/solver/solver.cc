@@ -5,9 +5,9 @@
 #include <memory>
 #include <utility>
 
+#include "base/portable_sort.h"
 #include "model/packed_box_sorter.h"
 #include "model/packing_attempt.h"
-#include "model/portable_sort.h"
 #include "solver/box_chooser.h"
 #include "solver/weight_balancer.h"
 #include "solver/work_budget.h"
@@ -35,10 +35,10 @@ bool isBetterAttempt(const PackingAttempt& a, const PackingAttempt& best) {
 }
 
 // One start: group `first` with the ungrouped items, then every other group alone.
-bool runStart(const ItemPool& items, const std::vector<std::string>& groups, std::size_t first,
+bool runStart(const BoxChooser& chooser, const ItemPool& items,
+              const std::vector<std::string>& groups, std::size_t first,
               const std::vector<BoxRef>& boxTypes, PackingAttempt& attempt,
               const WorkBudget& budget) {
-  const BoxChooser chooser;
   if (!chooser.packBounded(Solver::itemsForGroup(items, groups[first], true), boxTypes, attempt,
                            budget)) {
     return false;
@@ -85,7 +85,8 @@ ItemPool Solver::itemsForGroup(const ItemPool& items, const std::string& group,
 PackingOutcome Solver::solve(const ItemPool& items, const BoxPool& boxes) const {
   const std::vector<BoxRef> boxTypes = activeBoxTypes(boxes);
   PackingAttempt best;
-  BoxChooser().packAll(items, boxTypes, best);
+  const BoxChooser chooser(options_.shortcuts);
+  chooser.packAll(items, boxTypes, best);
 
   const std::vector<std::string> groups = groupOrder(items);
   if (groups.size() >= 2) {
@@ -93,7 +94,7 @@ PackingOutcome Solver::solve(const ItemPool& items, const BoxPool& boxes) const 
     for (std::size_t i = 0; i < kMaxStarts && i < groups.size() && budget.spent < budget.limit;
          ++i) {
       PackingAttempt attempt;
-      const bool ok = runStart(items, groups, i, boxTypes, attempt, budget);
+      const bool ok = runStart(chooser, items, groups, i, boxTypes, attempt, budget);
       budget.spent += attempt.work;
       if (ok && isBetterAttempt(attempt, best)) best = std::move(attempt);
     }
@@ -103,7 +104,7 @@ PackingOutcome Solver::solve(const ItemPool& items, const BoxPool& boxes) const 
   for (FilledBox& box : best.filled) filled.add(std::move(box));
   const std::size_t boxCount = filled.size();
   if (boxCount >= kFewestBoxesToBalance && boxCount <= kMostBoxesToBalance) {
-    filled = WeightBalancer(boxes).balance(filled);
+    filled = WeightBalancer(boxes, options_).balance(filled);
   }
 
   ItemPool unplaced(items.sorter());

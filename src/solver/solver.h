@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/engine_options.h"
 #include "model/box_pool.h"
 #include "model/filled_box_list.h"
 #include "model/item_pool.h"
@@ -23,6 +24,8 @@ struct PackingOutcome {
 // the best packing when it fills 2 to 12 boxes.
 class Solver {
  public:
+  explicit Solver(const EngineOptions& options = {}) : options_(options) {}
+
   PackingOutcome solve(const ItemPool& items, const BoxPool& boxes) const;
 
   // The distinct box groups, most items first, ties by name in byte order.
@@ -32,6 +35,9 @@ class Solver {
   // ungrouped ones), in the sorted order of `items`.
   static ItemPool itemsForGroup(const ItemPool& items, const std::string& group,
                                 bool includeUngrouped);
+
+ private:
+  EngineOptions options_;
 };
 
 }  // namespace varbex

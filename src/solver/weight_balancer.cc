@@ -4,13 +4,11 @@
 #include <cmath>
 #include <memory>
 
-#include "fill/room.h"
+#include "base/portable_sort.h"
 #include "fill/volume_filler.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
 #include "model/packed_box_sorter.h"
-#include "model/portable_sort.h"
-#include "model/shortcuts.h"
 #include "solver/balancing_stats.h"
 
 namespace varbex {
@@ -45,30 +43,10 @@ bool narrowsGap(double heavy, double light, double w) {
   return after * after < before * before;
 }
 
-// True when some item fits the empty box in no allowed orientation, the box unturned or turned,
-// even with room to spare for rounding: the fill cannot place it, so it cannot place them all.
-// Every room a fill offers lies inside the box while no item has a negative extent (rows only move
-// forward, floors only rise), up to rounding of the positions, which the slack covers; a negative
-// extent moves a row back or lowers a floor, and then the fill has to be made.
-bool cannotFitWhole(const std::vector<ItemRef>& items, const Box& box) {
-  double magnitude = std::fabs(box.width()) + std::fabs(box.length()) + std::fabs(box.depth());
-  for (const ItemRef& item : items) {
-    if (!hasNonNegativeExtents(*item)) return false;
-    magnitude += item->width() + item->length() + item->depth();
-  }
-  if (!std::isfinite(magnitude)) return false;
-  // A fill's positions are sums of at most all the extents: each rounding is far below 1e-9 of it.
-  const double slack = magnitude * 1e-9;
-  const Room room(box.width() + slack, box.length() + slack, box.depth() + slack);
-  const Room turned(box.length() + slack, box.width() + slack, box.depth() + slack);
-  return std::any_of(items.begin(), items.end(), [&room, &turned](const ItemRef& item) {
-    return !fitsSomehow(*item, room) && !fitsSomehow(*item, turned);
-  });
-}
-
 }  // namespace
 
-WeightBalancer::WeightBalancer(BoxPool boxes) : boxes_(std::move(boxes)) {}
+WeightBalancer::WeightBalancer(BoxPool boxes, const EngineOptions& options)
+    : boxes_(std::move(boxes)), options_(options) {}
 
 FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
   lastMove_ = BalancingMove{};
@@ -80,7 +58,7 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
   });
 
   const Clock::time_point start = Clock::now();
-  const Clock::time_point deadline = start + balancingTimeBudget();
+  const Clock::time_point deadline = start + options_.balancingBudget;
   const Clock::time_point usualDeadline = start + kTimeBudget;
   bool passedUsualDeadline = false;
   bool stopped = false;
@@ -215,25 +193,17 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
 
   ItemPool pool(std::make_shared<DefaultItemSorter>());
   for (const ItemRef& item : items) pool.add(item);
-  const std::vector<ItemRef>& sorted = pool.sorted();
-  std::optional<ContentFitMemo::Key> contentKey;
-  if (shortcuts().contentFitMemo) contentKey = ContentFitMemo::keyOf(sorted, *box);
-  if (contentKey) {
-    if (std::optional<std::optional<FilledBox>> known = contentFits_.find(*contentKey, sorted)) {
-      fitMemo_.emplace(std::move(key), *known);
-      return std::move(*known);
-    }
-  }
-  std::optional<FilledBox> result;
-  if (!(shortcuts().wholeOrNothingStopsEarly && cannotFitWhole(sorted, *box))) {
-    VolumeFiller filler(box);
-    filler.setWholeOrNothing(true);
-    FilledBox filled = filler.fill(pool);
-    if (filled.itemCount() == items.size()) result = std::move(filled);
-  }
-  if (contentKey) contentFits_.insert(std::move(*contentKey), sorted, result);
+  std::optional<FilledBox> result = packWholeWithShortcuts(pool, box);
   fitMemo_.emplace(std::move(key), result);
   return result;
+}
+
+std::optional<FilledBox> WeightBalancer::packWhole(const ItemPool& pool, const BoxRef& box) const {
+  VolumeFiller filler(box, options_.shortcuts);
+  filler.setWholeOrNothing(true);
+  FilledBox filled = filler.fill(pool);
+  if (filled.itemCount() != pool.size()) return std::nullopt;
+  return filled;
 }
 
 }  // namespace varbex

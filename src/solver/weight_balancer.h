@@ -9,10 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "base/engine_options.h"
 #include "model/box.h"
 #include "model/box_pool.h"
 #include "model/filled_box.h"
 #include "model/filled_box_list.h"
+#include "model/item_pool.h"
 #include "solver/balancing_states.h"
 #include "solver/content_fit_memo.h"
 
@@ -28,7 +30,7 @@ class WeightBalancer {
   using Available = std::unordered_map<const Box*, std::int64_t>;
   using DeadlineTest = std::function<bool()>;
 
-  explicit WeightBalancer(BoxPool boxes);
+  explicit WeightBalancer(BoxPool boxes, const EngineOptions& options = {});
 
   FilledBoxList balance(const FilledBoxList& list);
 
@@ -50,8 +52,14 @@ class WeightBalancer {
   using FitKey = std::pair<std::vector<const Item*>, const Box*>;
 
   bool undoesLastMove(double weight, std::size_t from, std::size_t to) const;
+  // The pool packed into one box of type `box`, or nothing when some item stays out.
+  std::optional<FilledBox> packWhole(const ItemPool& pool, const BoxRef& box) const;
+  // In weight_balancer_shortcuts.cc: packWhole, remembered by content and skipped when an item
+  // fits the box in no way.
+  std::optional<FilledBox> packWholeWithShortcuts(const ItemPool& pool, const BoxRef& box);
 
   BoxPool boxes_;
+  EngineOptions options_;
   BalancingMove lastMove_;
   std::map<FitKey, std::optional<FilledBox>> fitMemo_;
   // Behind fitMemo_: the same packings found for other objects of the same content.

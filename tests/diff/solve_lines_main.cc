@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "model/shortcuts.h"
+#include "api/solve.h"
 #include "solver/balancing_stats.h"
 #include "varbex.h"
 
@@ -46,8 +46,11 @@ struct Options {
   std::string input = "-";
 };
 
+// This tree through its internal entry point with the chosen options, or another build's
+// varbex_solve.
 struct Engine {
-  SolveFunction solve = varbex_solve;
+  varbex::EngineOptions options;
+  SolveFunction solve = nullptr;
   FreeFunction release = varbex_free;
   bool countsDeadline = true;
 };
@@ -72,7 +75,8 @@ Answer solveOne(const Engine& engine, const std::string& request, bool full, boo
   const std::uint64_t cutsBefore = varbex::balancingCutsOnThisThread();
   const std::uint64_t returnsBefore = varbex::balancingReturnsOnThisThread();
   const auto start = std::chrono::steady_clock::now();
-  char* response = engine.solve(request.c_str());
+  char* response = engine.solve ? engine.solve(request.c_str())
+                                : varbex::solveWithOptions(request.c_str(), engine.options);
   Answer answer;
   answer.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - start)
@@ -206,11 +210,11 @@ int main(int argc, char** argv) {
                  "[--full] [--library PATH] [IN.jsonl]\n");
     return 1;
   }
-  if (options.plain) varbex::shortcuts() = varbex::Shortcuts::none();
+  Engine engine;
+  if (options.plain) engine.options.shortcuts = varbex::Shortcuts::none();
   // Balancing that has not ended after ten seconds is, in practice, swinging items to and fro;
   // such requests are set aside by the checks ("L").
-  if (options.noDeadline) varbex::balancingTimeBudget() = std::chrono::seconds(10);
-  Engine engine;
+  if (options.noDeadline) engine.options.balancingBudget = std::chrono::seconds(10);
   if (!options.library.empty() && !loadLibrary(options.library, engine)) return 1;
   const std::vector<std::string> requests = readLines(options.input);
   solveAll(engine, requests, options);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fill/free_space_shortcuts.h"
 #include "model/item.h"
 #include "model/placed_item.h"
 
@@ -223,7 +224,7 @@ TEST(FreeSpaceTest, BoxCutDepthFirstGivesTheSpacesOfCuttingItemByItem) {
     const std::vector<PlacedItem> items = randomItems(random, 1 + round % 40);
     const std::vector<FreeSpace> want =
         subtractItems({FreeSpace(0, 0, 0, 10, 8, 6)}, items);
-    expectSpaces(freeSpaces(10, 8, 6, items), cuboidsOf(want));
+    expectSpaces(freeSpacesWalked(10, 8, 6, items), cuboidsOf(want));
   }
 }
 
@@ -240,7 +241,7 @@ TEST(FreeSpaceTest, BoxCutByAnItemThatIsNotANumberGivesTheSpacesOfCuttingItemByI
     items.insert(items.begin() + 18, odd);
     items.push_back(placedAt(5, 5, 5, 1, 1, 1));
     const std::vector<FreeSpace> want = subtractItems({FreeSpace(0, 0, 0, 10, 8, 6)}, items);
-    const std::vector<FreeSpace> got = freeSpaces(10, 8, 6, items);
+    const std::vector<FreeSpace> got = freeSpacesWalked(10, 8, 6, items);
     ASSERT_EQ(got.size(), want.size());
     for (std::size_t i = 0; i < want.size(); ++i) {
       // A NaN equals nothing, itself included: compare what the numbers print as.

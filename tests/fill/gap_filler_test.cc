@@ -9,7 +9,8 @@
 
 #include "layer_expectations.h"
 
-#include "fill/free_space.h"
+#include "fill/free_space_shortcuts.h"
+#include "fill/gap_filler_shortcuts.h"
 #include "fill/layer_filler.h"
 #include "model/box.h"
 #include "model/item.h"
@@ -80,7 +81,7 @@ TEST(GapFillerTest, UntilAnItemIsLostStopsOnlyWhenAnItemFitsNowhere) {
     LayerFiller filler(kBox, true, nullptr);
     ItemStack remaining{tooTall, cube};
     const std::vector<Layer> layers =
-        fillGaps(layersOf(floor), remaining, filler, 10, 10, 10, true);
+        fillGapsWithShortcuts(layersOf(floor), remaining, filler, 10, 10, 10, true, {});
     EXPECT_EQ(layers.size(), 1u);
     EXPECT_EQ(remaining, (ItemStack{tooTall, cube}));
   }
@@ -90,9 +91,9 @@ TEST(GapFillerTest, UntilAnItemIsLostStopsOnlyWhenAnItemFitsNowhere) {
   LayerFiller normalFiller(kBox, true, nullptr);
   LayerFiller wholeFiller(kBox, true, nullptr);
   const std::vector<Layer> expected =
-      fillGaps(layersOf(floor), normal, normalFiller, 10, 10, 10, false);
+      fillGapsWithShortcuts(layersOf(floor), normal, normalFiller, 10, 10, 10, false, {});
   const std::vector<Layer> got =
-      fillGaps(layersOf(floor), wholeOrNothing, wholeFiller, 10, 10, 10, true);
+      fillGapsWithShortcuts(layersOf(floor), wholeOrNothing, wholeFiller, 10, 10, 10, true, {});
   EXPECT_EQ(wholeOrNothing, normal);
   expectSameLayers(got, expected);
 }
@@ -235,7 +236,7 @@ GapCase randomGapCase(std::mt19937& random, bool weighed) {
   return c;
 }
 
-// fillGaps leaves out the spaces no item fits and sorts only the others; whatever it takes
+// The shortcuts leave out the spaces no item fits and sort only the others; whatever they take
 // the same spaces, in the same order, with the same items, as offering every space does.
 TEST(GapFillerTest, FillsAsThePlainPassOverEverySpace) {
   std::mt19937 random(20261209);
@@ -251,7 +252,7 @@ TEST(GapFillerTest, FillsAsThePlainPassOverEverySpace) {
     const std::vector<Layer> want =
         plainFillGaps(c.layers, plainRemaining, plainFiller, 10, 8, 6, untilAnItemIsLost);
     const std::vector<Layer> got =
-        fillGaps(c.layers, remaining, filler, 10, 8, 6, untilAnItemIsLost);
+        fillGapsWithShortcuts(c.layers, remaining, filler, 10, 8, 6, untilAnItemIsLost, {});
     EXPECT_EQ(remaining, plainRemaining);
     expectSameLayers(got, want);
   }

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fill/volume_filler.h"
+#include "fill/lookahead_packer_shortcuts.h"
 #include "model/box.h"
 #include "model/item.h"
 #include "model/item_pool.h"
@@ -61,7 +61,7 @@ TEST(TrialFillMemoTest, NoKeyWhereMoreThanContentCouldCount) {
 
 // The pool as the plain way leaves it: a trial fill, then its items taken out.
 std::vector<const Item*> leftByTrialPack(const BoxRef& volume, ItemPool pool) {
-  const FilledBox filled = lookaheadPacker().trialPack(volume, pool);
+  const FilledBox filled = LookaheadPackerWithShortcuts().trialPack(volume, pool);
   pool.removePlaced(filled.items());
   std::vector<const Item*> left;
   for (const ItemRef& item : pool.entries()) left.push_back(item.get());
@@ -69,7 +69,7 @@ std::vector<const Item*> leftByTrialPack(const BoxRef& volume, ItemPool pool) {
 }
 
 std::vector<const Item*> leftByPackAndRemove(const BoxRef& volume, ItemPool pool) {
-  lookaheadPacker().packAndRemove(volume, pool);
+  LookaheadPackerWithShortcuts().packAndRemove(volume, pool);
   std::vector<const Item*> left;
   for (const ItemRef& item : pool.entries()) left.push_back(item.get());
   return left;

@@ -133,7 +133,7 @@ TEST(ItemTest, ReadsEveryKindOfItemAsItsVirtualFunctionsAnswer) {
     SCOPED_TRACE(item->width());
     EXPECT_EQ(shapeOf(*item), item->shape());
     EXPECT_EQ(weightOf(*item), item->weight());
-    const auto read = readItem(*item, [](const auto& i) {
+    const auto read = withItemData(*item, [](const auto& i) {
       return std::make_tuple(i.width(), i.length(), i.depth(), i.rotationPolicy());
     });
     EXPECT_EQ(read, std::make_tuple(item->width(), item->length(), item->depth(),

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "../diff/request_generator.h"
-#include "model/shortcuts.h"
+#include "api/solve.h"
 #include "solver/balancing_stats.h"
 #include "varbex.h"
 
@@ -27,19 +27,16 @@ struct Answer {
 // Balancing gets ten seconds instead of 250 ms, so that sanitizer builds on a busy machine still
 // compare nearly every request; one still balancing then is swinging an item to and fro.
 Answer solveOnFreshThread(const std::string& request, const Shortcuts& settings) {
-  const Shortcuts saved = shortcuts();
-  const std::chrono::nanoseconds savedBudget = balancingTimeBudget();
-  shortcuts() = settings;
-  balancingTimeBudget() = std::chrono::seconds(10);
+  EngineOptions options;
+  options.shortcuts = settings;
+  options.balancingBudget = std::chrono::seconds(10);
   Answer answer;
   std::thread([&] {
-    char* response = varbex_solve(request.c_str());
+    char* response = solveWithOptions(request.c_str(), options);
     answer.reachedDeadline = balancingCutsOnThisThread() != 0;
     answer.text = response ? response : "";
     varbex_free(response);
   }).join();
-  shortcuts() = saved;
-  balancingTimeBudget() = savedBudget;
   return answer;
 }
 

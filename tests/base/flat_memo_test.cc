@@ -1,4 +1,4 @@
-#include "orient/flat_memo.h"
+#include "base/flat_memo.h"
 
 #include <cstddef>
 #include <cstdint>

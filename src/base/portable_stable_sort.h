@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/portable_sort.h"
+#include "base/portable_sort.h"
 
 namespace varbex {
 

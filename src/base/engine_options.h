@@ -6,9 +6,8 @@ namespace varbex {
 
 // The engine's speed shortcuts: each gives the answer of the plain step it stands beside, only
 // faster, and each can be switched off so that the same build runs the plain algorithm. The
-// differential checks compare the two over many generated requests; docs/performance.md lists
-// every shortcut with its precondition and its proof. Nothing outside the library's own tests
-// and tools changes them, and only before solving starts: the library reads them without a lock.
+// differential checks compare the two over many generated requests; docs/architecture.md lists
+// every shortcut with its file, its precondition and its proof.
 struct Shortcuts {
   // Lookahead trial fills: none when no looked-at item fits the volume in any orientation.
   bool lookaheadSkipsHopelessFills = true;
@@ -26,6 +25,9 @@ struct Shortcuts {
   bool gapFillingPassesOverEmptySpaces = true;
   // Gap filling: only the spaces no shorter than the remaining items' smallest sides are kept.
   bool gapFillingKeepsSpacesItemsMayFit = true;
+  // Free spaces: listed by a depth-first walk of the cuts over runs of items, instead of cutting
+  // the whole list by each item in turn.
+  bool freeSpacesWalkedDepthFirst = true;
   // Weight balancing re-packs stop as soon as some item can no longer be placed.
   bool wholeOrNothingStopsEarly = true;
   // Weight balancing: a re-pack's answer is remembered by the exact content of the box.
@@ -46,6 +48,7 @@ struct Shortcuts {
     s.squareBoxNotTurned = false;
     s.gapFillingPassesOverEmptySpaces = false;
     s.gapFillingKeepsSpacesItemsMayFit = false;
+    s.freeSpacesWalkedDepthFirst = false;
     s.wholeOrNothingStopsEarly = false;
     s.contentFitMemo = false;
     s.stabilityMemoKeyedByValues = false;
@@ -54,18 +57,22 @@ struct Shortcuts {
   }
 };
 
-// The process-wide setting; all on unless a test or tool says otherwise.
-inline Shortcuts& shortcuts() {
-  static Shortcuts active;
-  return active;
-}
+// What one solve runs with. The exported function uses every shortcut and the 250 ms budget;
+// the tests and tools choose through the internal entry point (api/solve.h). The algorithm
+// objects of one call hold the value they were given, so two calls on two threads may differ.
+struct EngineOptions {
+  Shortcuts shortcuts;
+  // Weight balancing stops after this long. Tests and tools give it longer, so that heavy
+  // requests answer the same on any machine as long as they end well within it; passing 250 ms
+  // still counts as a deadline hit.
+  std::chrono::nanoseconds balancingBudget{250'000'000};
 
-// For tests and tools only: weight balancing stops after this long instead of after 250 ms, so
-// that heavy requests answer the same on any machine as long as they end well within it. Still
-// counted as a deadline hit when it passes 250 ms.
-inline std::chrono::nanoseconds& balancingTimeBudget() {
-  static std::chrono::nanoseconds budget{250'000'000};
-  return budget;
-}
+  // Every shortcut off: the plain algorithm.
+  static EngineOptions plain() {
+    EngineOptions options;
+    options.shortcuts = Shortcuts::none();
+    return options;
+  }
+};
 
 }  // namespace varbex

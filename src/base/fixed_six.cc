@@ -1,4 +1,4 @@
-#include "model/fixed_six.h"
+#include "base/fixed_six.h"
 
 #include <algorithm>
 #include <cmath>

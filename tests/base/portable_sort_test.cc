@@ -1,4 +1,4 @@
-#include "model/portable_sort.h"
+#include "base/portable_sort.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "model/portable_stable_sort.h"
+#include "base/portable_stable_sort.h"
 
 namespace varbex {
 namespace {
