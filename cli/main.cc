@@ -208,6 +208,12 @@ int main(int argc, char** argv) {
     return kAllPlaced;
   }
   if (command.empty()) return usageError("no command given");
+  // `varbex COMMAND --help` asks for the usage, not for a file of that name; serve has its own.
+  const std::string first = argc > 2 ? argv[2] : "";
+  if (command != "serve" && (first == "--help" || first == "-h")) {
+    std::fputs(kUsage, stdout);
+    return kAllPlaced;
+  }
   if (command == "render") return cli::renderCommand(argc, argv);
   if (command == "batch") return cli::batchCommand(argc, argv);
   if (command == "insights") return cli::insightsCommand(argc, argv);

@@ -104,10 +104,13 @@ TEST(CliTest, VersionPrintsProjectVersion) {
 }
 
 TEST(CliTest, HelpPrintsUsage) {
-  const CliRun run = runCli("--help");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out.rfind("usage: varbex solve [FILE|-] [--pretty]\n", 0), 0u) << run.out;
-  EXPECT_EQ(run.err, "");
+  for (const char* arguments : {"--help", "solve --help", "render --help", "insights -h",
+                                "batch --help"}) {
+    const CliRun run = runCli(arguments);
+    EXPECT_EQ(run.status, 0) << arguments;
+    EXPECT_EQ(run.out.rfind("usage: varbex solve [FILE|-] [--pretty]\n", 0), 0u) << run.out;
+    EXPECT_EQ(run.err, "") << arguments;
+  }
 }
 
 TEST(CliTest, UsageErrorsExitOne) {
