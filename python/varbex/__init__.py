@@ -35,20 +35,26 @@ def library_path():
     return given if given else str(Path(__file__).with_name("libvarbex.so"))
 
 
-def _load(path):
+def _open(path, what, hint, functions):
+    """The library at `path` with each function's (result type, argument types) declared."""
     try:
         # CDLL, unlike PyDLL, lets go of the interpreter lock for the duration of each call.
         library = ctypes.CDLL(path)
     except OSError as error:
-        raise ImportError(
-            f"varbex: cannot load the shared library {path}: {error}. Build the package with "
-            "the library in it, or set VARBEX_LIBRARY to a built libvarbex.so") from error
-    # A void pointer, not c_char_p, so the block can be handed back to varbex_free.
-    library.varbex_solve.restype = ctypes.c_void_p
-    library.varbex_solve.argtypes = [ctypes.c_char_p]
-    library.varbex_free.restype = None
-    library.varbex_free.argtypes = [ctypes.c_void_p]
+        raise ImportError(f"varbex: cannot load the {what} {path}: {error}. {hint}") from error
+    for name, (result, arguments) in functions.items():
+        function = getattr(library, name)
+        function.restype = result
+        function.argtypes = arguments
     return library
+
+
+def _load(path):
+    # Void pointers, not c_char_p, so the blocks can be handed back to be freed.
+    return _open(path, "shared library", "Build the package with the library in it, or set "
+                 "VARBEX_LIBRARY to a built libvarbex.so",
+                 {"varbex_solve": (ctypes.c_void_p, [ctypes.c_char_p]),
+                  "varbex_free": (None, [ctypes.c_void_p])})
 
 
 _library = _load(library_path())
@@ -103,17 +109,10 @@ _insights_library = None
 def _load_insights():
     global _insights_library
     if _insights_library is None:
-        path = insights_library_path()
-        try:
-            library = ctypes.CDLL(path)
-        except OSError as error:
-            raise ImportError(
-                f"varbex: cannot load the insights library {path}: {error}. Set "
-                "VARBEX_INSIGHTS_LIBRARY to a built libvarbex_insights.so") from error
-        library.varbex_insights.restype = ctypes.c_void_p
-        library.varbex_insights.argtypes = [ctypes.c_char_p, ctypes.c_char_p]
-        library.varbex_insights_free.restype = None
-        library.varbex_insights_free.argtypes = [ctypes.c_void_p]
+        library = _open(insights_library_path(), "insights library",
+                        "Set VARBEX_INSIGHTS_LIBRARY to a built libvarbex_insights.so",
+                        {"varbex_insights": (ctypes.c_void_p, [ctypes.c_char_p, ctypes.c_char_p]),
+                         "varbex_insights_free": (None, [ctypes.c_void_p])})
         _insights_library = library
     return _insights_library
 
