@@ -68,16 +68,21 @@ def _request_bytes(request):
     return json.dumps(request, ensure_ascii=False).encode("utf-8")
 
 
+def _taken(block, free, failure):
+    """The text of a block the library handed out, which goes back to it through `free`."""
+    if block is None:
+        raise MemoryError("varbex: " + failure)
+    try:
+        return ctypes.string_at(block).decode("utf-8")
+    finally:
+        free(block)
+
+
 def solve_text(request):
     """Solves `request` (a dict, a JSON text or UTF-8 bytes) and returns the library's JSON text
     unchanged: a response, or an error envelope {"error": ..., "success": false}."""
     block = _library.varbex_solve(_request_bytes(request))
-    if block is None:
-        raise MemoryError("varbex: the library could not allocate its response")
-    try:
-        return ctypes.string_at(block).decode("utf-8")
-    finally:
-        _library.varbex_free(block)
+    return _taken(block, _library.varbex_free, "the library could not allocate its response")
 
 
 def solve(request):
@@ -122,12 +127,8 @@ def insights_text(request, response):
     library's JSON text: the document, or an error envelope {"error": ..., "success": false}."""
     library = _load_insights()
     block = library.varbex_insights(_request_bytes(request), _request_bytes(response))
-    if block is None:
-        raise MemoryError("varbex: the insights library could not allocate its document")
-    try:
-        return ctypes.string_at(block).decode("utf-8")
-    finally:
-        library.varbex_insights_free(block)
+    return _taken(block, library.varbex_insights_free,
+                  "the insights library could not allocate its document")
 
 
 def insights(request, response):
