@@ -16,6 +16,7 @@ set(VARBEX_SOURCES
   src/model/filled_box_list.cc
   src/orient/lookahead_cache.cc
   src/orient/lookahead.cc
+  src/orient/lookahead_shortcuts.cc
   src/orient/shape_key.cc
   src/orient/orientation_chooser.cc
   src/orient/orientation_chooser_shortcuts.cc
@@ -29,11 +30,13 @@ set(VARBEX_SOURCES
   src/fill/trial_fill_memo.cc
   src/fill/lookahead_packer.cc
   src/fill/lookahead_packer_shortcuts.cc
+  src/fill/packing_frames.cc
+  src/fill/packing_frames_shortcuts.cc
   src/fill/volume_filler.cc
-  src/fill/volume_filler_shortcuts.cc
   src/solver/box_chooser.cc
   src/solver/weight_balancer.cc
-  src/solver/weight_balancer_shortcuts.cc
+  src/solver/whole_box_packing.cc
+  src/solver/whole_box_packing_shortcuts.cc
   src/solver/balancing_states.cc
   src/solver/content_fit_memo.cc
   src/solver/balancing_stats.cc

@@ -9,13 +9,18 @@
 namespace varbex {
 namespace {
 
-// The item's box group, or null for an item that may go into any box.
-void writeGroup(JsonWriter& out, const Item& item) {
-  if (const std::string* group = boxGroupOf(item)) {
+// A box group, or null for an item that may go into any box.
+void writeValue(JsonWriter& out, const std::string* group) {
+  if (group) {
     out.value(*group);
   } else {
     out.null();
   }
+}
+
+template <typename Value>
+void writeValue(JsonWriter& out, const Value& value) {
+  out.value(value);
 }
 
 // A placement as its box lists it, and where the members naming the box go when it is listed
@@ -36,7 +41,7 @@ PlacementText placementText(const PlacedItem& placed) {
   out.key("ItemReference");
   out.value(item.itemReference());
   out.key("box_group");
-  writeGroup(out, item);
+  writeValue(out, boxGroupOf(item));
   text.boxMembersAt = text.json.size();
   out.key("depth");
   out.value(placed.depth);
@@ -153,27 +158,13 @@ void writeBoxResult(JsonWriter& out, const FilledBox& filled, std::size_t index,
   out.endObject();
 }
 
-// The unplaced item as its own JSON form has it.
+// The unplaced item in its own JSON form, written as text.
 void writeItem(JsonWriter& out, const Item& item) {
   out.beginObject();
-  out.key("AllowedRotation");
-  out.value(rotationPolicyName(item.rotationPolicy()));
-  out.key("BoxGroup");
-  writeGroup(out, item);
-  out.key("Depth");
-  out.value(item.depth());
-  out.key("ItemCode");
-  out.value(item.itemCode());
-  out.key("ItemReference");
-  out.value(item.itemReference());
-  out.key("Length");
-  out.value(item.length());
-  out.key("Volume");
-  out.value(item.volume());
-  out.key("Weight");
-  out.value(item.weight());
-  out.key("Width");
-  out.value(item.width());
+  visitJsonMembers(item, [&out](const char* key, const auto& value) {
+    out.key(key);
+    writeValue(out, value);
+  });
   out.endObject();
 }
 

@@ -10,17 +10,11 @@
 #include "fill/gap_filler_shortcuts.h"
 #include "fill/layer_filler.h"
 #include "fill/lookahead_packer_shortcuts.h"
-#include "fill/volume_filler_shortcuts.h"
+#include "fill/packing_frames_shortcuts.h"
 #include "orient/orientation_chooser.h"
 
 namespace varbex {
 namespace {
-
-bool anyItemMayTurn(const std::vector<ItemRef>& items) {
-  return std::any_of(items.begin(), items.end(), [](const ItemRef& item) {
-    return item->rotationPolicy() != RotationPolicy::Never;
-  });
-}
 
 // Larger footprints below smaller ones, deeper below shallower on equal area; every layer keeps
 // its inside and is lowered or raised to lie on the one beneath.
@@ -78,13 +72,6 @@ FilledBox finish(FilledBox filled) {
 const std::optional<OrientedItem> kNoOverride;
 
 }  // namespace
-
-PackingFrames packingFrames(const Box& box, const std::vector<ItemRef>& items,
-                            bool lookaheadMode) {
-  PackingFrames frames{{box.width(), box.length()}};
-  if (!lookaheadMode && anyItemMayTurn(items)) frames.emplace_back(box.length(), box.width());
-  return frames;
-}
 
 VolumeFiller::VolumeFiller(BoxRef box, const Shortcuts& shortcuts)
     : box_(std::move(box)), shortcuts_(shortcuts) {}

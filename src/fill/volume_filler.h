@@ -1,7 +1,6 @@
 #pragma once
 
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "base/engine_options.h"
@@ -16,11 +15,6 @@ namespace varbex {
 // times each distinct orientation of the first item), each a stack of layers restacked and then
 // completed by gap filling, and returns the first that places every item, otherwise the one with
 // the highest volume utilisation (the earliest on a tie).
-// The packing width and length of each box orientation a fill tries: the box unturned, then
-// turned about the vertical axis unless in lookahead mode or when no item may turn.
-using PackingFrames = std::vector<std::pair<double, double>>;
-PackingFrames packingFrames(const Box& box, const std::vector<ItemRef>& items, bool lookaheadMode);
-
 class VolumeFiller {
  public:
   explicit VolumeFiller(BoxRef box, const Shortcuts& shortcuts = {});

@@ -1,6 +1,7 @@
 #include "model/item.h"
 
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -14,22 +15,13 @@ double Item::volume() const { return (width() * length()) * depth(); }
 nlohmann::json Item::toJson() const {
   nlohmann::json json;
   const DismantleOnThrow guard(json);  // out of memory midway: see json_teardown.h
-  json["ItemCode"] = itemCode();
-  json["ItemReference"] = itemReference();
-  json["Width"] = width();
-  json["Length"] = length();
-  json["Depth"] = depth();
-  json["Weight"] = weight();
-  json["BoxGroup"] = nullptr;
-  json["AllowedRotation"] = rotationPolicyName(rotationPolicy());
-  json["Volume"] = volume();
-  return json;
-}
-
-nlohmann::json LinkedItem::toJson() const {
-  nlohmann::json json = Item::toJson();
-  const DismantleOnThrow guard(json);
-  json["BoxGroup"] = boxGroup();
+  visitJsonMembers(*this, [&json](const char* key, const auto& value) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(value)>, const std::string*>) {
+      json[key] = value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+    } else {
+      json[key] = value;
+    }
+  });
   return json;
 }
 

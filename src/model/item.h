@@ -26,7 +26,8 @@ class Item {
   virtual RotationPolicy rotationPolicy() const = 0;
 
   virtual double volume() const;
-  virtual nlohmann::json toJson() const;
+  // The item's JSON form (visitJsonMembers lists its members).
+  nlohmann::json toJson() const;
   // The three extents sorted ascending: the item's shape whatever its orientation.
   virtual SortedTriple shape() const { return SortedTriple(width(), length(), depth()); }
   // The box group when this is a LinkedItem, otherwise nullptr: the type test, without the cost
@@ -67,7 +68,6 @@ class ConcreteItem final : public Item {
 class LinkedItem : public Item {
  public:
   virtual const std::string& boxGroup() const = 0;
-  nlohmann::json toJson() const override;
   const std::string* linkedGroup() const final { return &boxGroup(); }
 };
 
@@ -126,6 +126,23 @@ inline double weightOf(const Item& item) {
 
 // The box group of a linked item, or nullptr for an item that may go into any box.
 inline const std::string* boxGroupOf(const Item& item) { return item.linkedGroup(); }
+
+// The members of the item's JSON form in the order of their keys, as a JSON object writes them:
+// `visit(key, value)` with a number, a text, or the box group as a pointer that is null for an
+// item of no group. One list serves the JSON value of toJson and the response, which writes its
+// text directly.
+template <typename Visit>
+void visitJsonMembers(const Item& item, Visit visit) {
+  visit("AllowedRotation", rotationPolicyName(item.rotationPolicy()));
+  visit("BoxGroup", boxGroupOf(item));
+  visit("Depth", item.depth());
+  visit("ItemCode", item.itemCode());
+  visit("ItemReference", item.itemReference());
+  visit("Length", item.length());
+  visit("Volume", item.volume());
+  visit("Weight", item.weight());
+  visit("Width", item.width());
+}
 
 // Same object, or equal (width, length, depth) triples once each is sorted ascending.
 inline bool haveSameShape(const Item& a, const Item& b) {

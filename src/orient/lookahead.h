@@ -6,30 +6,10 @@
 #include "model/item_pool.h"
 #include "model/oriented_item.h"
 #include "orient/lookahead_cache.h"
-#include "orient/orientation_chooser.h"
+#include "orient/lookahead_key.h"
 #include "orient/trial_packer.h"
 
 namespace varbex {
-
-// What the ranking knows at the position where a candidate would be placed.
-struct LookaheadQuestion {
-  double freeWidth;
-  double freeLength;
-  double freeDepth;
-  double rowLength;
-  const ItemStack& nextItems;  // the last element is the next item
-  // How the key's values are rounded: inline, or by the library's llround (the same numbers).
-  bool keysRoundedInline = true;
-};
-
-// v x 1e6 rounded half away from zero, as the lookahead's keys hold their values.
-std::int64_t lookaheadMicros(double value);
-
-// The key of a question about one candidate: extents and next items rounded to 1e-6. The part
-// that depends on the next items alone (words 6 on) is the same for every candidate of one
-// question; `nextItemsPart`, when given, is a key of the same question to take it from.
-LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedItem& candidate,
-                              const LookaheadKey* nextItemsPart = nullptr);
 
 // What every candidate of one question has in common, worked out for the first that needs it.
 struct LookaheadShared {
@@ -47,5 +27,33 @@ struct LookaheadShared {
 // `shared`, when given, belongs to this question and is filled in as needed.
 std::int32_t answerLookahead(const LookaheadQuestion& question, const OrientedItem& candidate,
                              const TrialPacker& packer, LookaheadShared* shared = nullptr);
+
+// answerLookahead with the key's values rounded by `micros`, which must give lookaheadMicros's
+// numbers.
+template <typename Micros>
+std::int32_t answerLookaheadRoundedBy(const LookaheadQuestion& question,
+                                      const OrientedItem& candidate, const TrialPacker& packer,
+                                      LookaheadShared* shared, Micros micros);
+
+// The answer for the key `shared` holds, which is the candidate's.
+std::int32_t answerLookaheadForKey(const LookaheadQuestion& question,
+                                   const OrientedItem& candidate, const TrialPacker& packer,
+                                   LookaheadShared& shared);
+
+template <typename Micros>
+std::int32_t answerLookaheadRoundedBy(const LookaheadQuestion& question,
+                                      const OrientedItem& candidate, const TrialPacker& packer,
+                                      LookaheadShared* shared, Micros micros) {
+  std::optional<LookaheadShared> ownShared;
+  if (!shared) shared = &ownShared.emplace();
+  // The candidates of one question differ only in their own words: one key serves them all.
+  if (!shared->key) {
+    shared->key = makeLookaheadKey(question, candidate, nullptr, micros);
+    shared->nextItemsHash = LookaheadKeyHash::ofNextItems(*shared->key);
+  } else {
+    writeCandidateWords(*shared->key, question, candidate, micros);
+  }
+  return answerLookaheadForKey(question, candidate, packer, *shared);
+}
 
 }  // namespace varbex

@@ -6,7 +6,7 @@
 
 #include "base/int64_range.h"
 #include "model/sorted_triple.h"
-#include "orient/lookahead.h"
+#include "orient/lookahead_shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -150,10 +150,10 @@ std::int32_t OrientationRanking::lookaheadOnce(const OrientedItem& o) {
 
 std::int32_t OrientationRanking::lookahead(const OrientedItem& o) const {
   if (lookaheadDisabled_ || chooser_.packer() == nullptr) return 0;
-  const LookaheadQuestion question{freeWidth_, freeLength_, freeDepth_, rowLength_, nextItems_,
-                                   chooser_.shortcuts().lookaheadKeysRoundedInline};
+  const LookaheadQuestion question{freeWidth_, freeLength_, freeDepth_, rowLength_, nextItems_};
   // Every candidate of this choice asks about the same next items.
-  return answerLookahead(question, o, *chooser_.packer(), &lookaheadShared_);
+  return answerLookaheadWithShortcuts(question, o, *chooser_.packer(), &lookaheadShared_,
+                                      chooser_.shortcuts());
 }
 
 }  // namespace varbex

@@ -12,9 +12,9 @@
 namespace varbex {
 
 // Three-way comparison of two candidate orientations of one item at one position, for one
-// choice. Prefers orientations that fill a free extent exactly, then ones whose grid holds all
-// remaining copies, then ones after which the next items fit, flat ones for flat items, smaller
-// left-over strips and smaller footprints.
+// choice. The tests run from the strongest reason to the weakest: closing off a free extent, a
+// grid with room for every copy still to come, room kept for the items after it, a flat item
+// lying flat, then the thinner strip left over and the smaller footprint.
 class OrientationRanking {
  public:
   OrientationRanking(const OrientationChooser& chooser, bool lookaheadDisabled, double freeWidth,

@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "base/portable_sort.h"
-#include "fill/volume_filler.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
 #include "model/packed_box_sorter.h"
 #include "solver/balancing_stats.h"
+#include "solver/whole_box_packing_shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -193,17 +193,9 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
 
   ItemPool pool(std::make_shared<DefaultItemSorter>());
   for (const ItemRef& item : items) pool.add(item);
-  std::optional<FilledBox> result = packWholeWithShortcuts(pool, box);
+  std::optional<FilledBox> result = packWholeWithShortcuts(pool, box, options_.shortcuts, contentFits_);
   fitMemo_.emplace(std::move(key), result);
   return result;
-}
-
-std::optional<FilledBox> WeightBalancer::packWhole(const ItemPool& pool, const BoxRef& box) const {
-  VolumeFiller filler(box, options_.shortcuts);
-  filler.setWholeOrNothing(true);
-  FilledBox filled = filler.fill(pool);
-  if (filled.itemCount() != pool.size()) return std::nullopt;
-  return filled;
 }
 
 }  // namespace varbex

@@ -52,11 +52,6 @@ class WeightBalancer {
   using FitKey = std::pair<std::vector<const Item*>, const Box*>;
 
   bool undoesLastMove(double weight, std::size_t from, std::size_t to) const;
-  // The pool packed into one box of type `box`, or nothing when some item stays out.
-  std::optional<FilledBox> packWhole(const ItemPool& pool, const BoxRef& box) const;
-  // In weight_balancer_shortcuts.cc: packWhole, remembered by content and skipped when an item
-  // fits the box in no way.
-  std::optional<FilledBox> packWholeWithShortcuts(const ItemPool& pool, const BoxRef& box);
 
   BoxPool boxes_;
   EngineOptions options_;

@@ -14,6 +14,7 @@
 #include "model/box.h"
 #include "model/item.h"
 #include "orient/lookahead_cache.h"
+#include "orient/lookahead_shortcuts.h"
 #include "orient/orientation_chooser.h"
 #include "orient/orientation_ranking.h"
 #include "orient/trial_packer.h"
@@ -131,7 +132,7 @@ TEST(LookaheadTest, KeyRoundsToMillionthsHalfAwayFromZero) {
   }
 }
 
-// The key's rounding is done inline; it must agree with llround wherever llround is defined.
+// The fast rounding of the key must agree with llround wherever llround is defined.
 TEST(LookaheadTest, KeyRoundingAgreesWithLlround) {
   const ItemStack none;
   std::vector<double> values = {0.0, -0.0, 0.5e-6, -0.5e-6, 1.5e-6, 2.5e-6, -3.5e-6,
@@ -151,7 +152,9 @@ TEST(LookaheadTest, KeyRoundingAgreesWithLlround) {
     const double scaled = value * 1000000;
     if (!(std::fabs(scaled) < 9.2e18)) continue;
     SCOPED_TRACE(value);
-    EXPECT_EQ(makeLookaheadKey({value, 1, 1, 0, none}, candidateOf(1, 1, 1)).words[0],
+    EXPECT_EQ(makeLookaheadKey({value, 1, 1, 0, none}, candidateOf(1, 1, 1), nullptr,
+                               MicrosRoundedInline{})
+                  .words[0],
               std::llround(scaled));
   }
 }

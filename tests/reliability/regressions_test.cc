@@ -37,6 +37,7 @@
 #include "model/item_sorter.h"
 #include "model/packed_box_sorter.h"
 #include "orient/lookahead.h"
+#include "orient/lookahead_shortcuts.h"
 #include "reliability_support.h"
 #include "solver/balancing_stats.h"
 #include "solver/weight_balancer.h"
@@ -333,11 +334,14 @@ TEST(FloatConversions, LookaheadKeysOfHugeAndNaNValuesArePinned) {
   const OrientedItem candidate(tiny, 1e-300, 1e-300, 1e-300, "WLD");
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const LookaheadQuestion question{1e300, nan, -1e300, 0, next};
-  const LookaheadKey key = makeLookaheadKey(question, candidate);
-  EXPECT_EQ(key.words[0], std::numeric_limits<std::int64_t>::min());  // 1e300 x 1e6
-  EXPECT_EQ(key.words[1], std::numeric_limits<std::int64_t>::min());  // NaN
-  EXPECT_EQ(key.words[5], std::numeric_limits<std::int64_t>::min());  // -1e300 x 1e6
-  EXPECT_EQ(key.words[2], 0);                                         // 1e-300 rounds to 0
+  for (const LookaheadKey& key : {makeLookaheadKey(question, candidate),
+                                   makeLookaheadKey(question, candidate, nullptr,
+                                                    MicrosRoundedInline{})}) {
+    EXPECT_EQ(key.words[0], std::numeric_limits<std::int64_t>::min());  // 1e300 x 1e6
+    EXPECT_EQ(key.words[1], std::numeric_limits<std::int64_t>::min());  // NaN
+    EXPECT_EQ(key.words[5], std::numeric_limits<std::int64_t>::min());  // -1e300 x 1e6
+    EXPECT_EQ(key.words[2], 0);                                         // 1e-300 rounds to 0
+  }
 }
 
 TEST(FloatConversions, TinyCopiesInAHugeBoxAreCountedWithoutOverflow) {

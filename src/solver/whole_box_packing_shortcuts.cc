@@ -1,5 +1,5 @@
-// The shortcuts of weight balancing's whole-box re-packs: the answer is remembered by the content
-// of the box, and a re-pack that some item cannot be part of is not made.
+#include "solver/whole_box_packing_shortcuts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "fill/room.h"
-#include "solver/weight_balancer.h"
 
 namespace varbex {
 namespace {
@@ -37,21 +36,21 @@ bool cannotFitWhole(const std::vector<ItemRef>& items, const Box& box) {
 
 // A re-pack looks at the content of the box alone, so the same content packs the same way
 // (content_fit_memo.h says what the key holds).
-std::optional<FilledBox> WeightBalancer::packWholeWithShortcuts(const ItemPool& pool,
-                                                                const BoxRef& box) {
+std::optional<FilledBox> packWholeWithShortcuts(const ItemPool& pool, const BoxRef& box,
+                                                const Shortcuts& shortcuts, ContentFitMemo& memo) {
   const std::vector<ItemRef>& sorted = pool.sorted();
   std::optional<ContentFitMemo::Key> contentKey;
-  if (options_.shortcuts.contentFitMemo) contentKey = ContentFitMemo::keyOf(sorted, *box);
+  if (shortcuts.contentFitMemo) contentKey = ContentFitMemo::keyOf(sorted, *box);
   if (contentKey) {
-    if (std::optional<std::optional<FilledBox>> known = contentFits_.find(*contentKey, sorted)) {
+    if (std::optional<std::optional<FilledBox>> known = memo.find(*contentKey, sorted)) {
       return std::move(*known);
     }
   }
   std::optional<FilledBox> result;
-  if (!(options_.shortcuts.wholeOrNothingStopsEarly && cannotFitWhole(sorted, *box))) {
-    result = packWhole(pool, box);
+  if (!(shortcuts.wholeOrNothingStopsEarly && cannotFitWhole(sorted, *box))) {
+    result = packWhole(pool, box, shortcuts);
   }
-  if (contentKey) contentFits_.insert(std::move(*contentKey), sorted, result);
+  if (contentKey) memo.insert(std::move(*contentKey), sorted, result);
   return result;
 }
 

@@ -1,4 +1,4 @@
-#include "fill/volume_filler_shortcuts.h"
+#include "fill/packing_frames_shortcuts.h"
 
 namespace varbex {
 
