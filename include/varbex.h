@@ -35,8 +35,11 @@ extern "C" {
  * Returns null only when the final block cannot be allocated; there is then nothing to release.
  *
  * Thread safety: any number of threads may call varbex_solve at the same time, each with its own
- * request. Each thread keeps private memos of bounded size that later calls on the same thread
- * reuse, all released when the thread ends. None of them changes an answer.
+ * request. Each thread keeps private memos that later calls on the same thread reuse, all released
+ * when the thread ends: the lookahead results (at most 262,144 entries), what the lookahead's quick
+ * trial fills placed (at most 4,096), the layer filler's spare work lists, and three counters of
+ * weight balancing's deadlines, cuts and returns for the library's own checks. None of them changes
+ * an answer.
  */
 VARBEX_API char* varbex_solve(const char* request);
 
