@@ -16,6 +16,26 @@ double gapStart(double itemX, double rowX, double width) {
   return itemX - fromRow > 1e-9 ? itemX : fromRow;
 }
 
+// The first skipped item becomes the next one taken.
+void putSkippedBack(OpenRegion& r, ItemStack& remaining) {
+  remaining.insert(remaining.end(), std::make_move_iterator(r.skipped.rbegin()),
+                   std::make_move_iterator(r.skipped.rend()));
+  r.skipped.clear();
+}
+
+// Copies of an item that did not fit are not offered again in this row; the last item of the
+// stack always stays so that the row goes on.
+void skipWithItsCopies(OpenRegion& r, ItemRef&& item, ItemStack& remaining) {
+  const Item* const same = item.get();
+  const SortedTriple shape = shapeOf(*item);
+  r.skipped.push_back(std::move(item));
+  while (remaining.size() >= 2 &&
+         (remaining.back().get() == same || shapeOf(*remaining.back()) == shape)) {
+    r.skipped.push_back(std::move(remaining.back()));
+    remaining.pop_back();
+  }
+}
+
 ItemRef takeNext(ItemStack& remaining) {
   ItemRef item = std::move(remaining.back());
   remaining.pop_back();
@@ -157,12 +177,7 @@ std::optional<OrientedItem> LayerFiller::orientationFor(OpenRegion& r, const Ite
     r.firstOrientation.reset();
     return first;
   }
-  return askChooser(item, r, room, nextItems, checkStability);
-}
-
-std::optional<OrientedItem> LayerFiller::askChooser(const ItemRef& item, const OpenRegion& r,
-                                                    const Room& room, const ItemStack& nextItems,
-                                                    bool checkStability) {
+  if (!mayHaveCandidate(*item, room)) return std::nullopt;
   return chooser_.chooseOrientation(item, r.previous ? &*r.previous : nullptr, nextItems,
                                     room.width, room.length, room.depth, r.rowLength,
                                     checkStability);
@@ -205,7 +220,7 @@ bool LayerFiller::finishItem(OpenRegion& r, ItemStack& remaining) {
 // An item that fits nowhere at the current position waits in the skipped list. When nothing is
 // left to try, the skipped items go back on the stack and a new row starts, or, when the row is
 // still empty, the layer ends (the region is closed with the stack restored).
-void LayerFiller::setAside(OpenRegion& r, ItemRef item, ItemStack& remaining) {
+void LayerFiller::setAside(OpenRegion& r, ItemRef&& item, ItemStack& remaining) {
   if (!remaining.empty()) {
     skipWithItsCopies(r, std::move(item), remaining);
     return;
@@ -219,31 +234,11 @@ void LayerFiller::setAside(OpenRegion& r, ItemRef item, ItemStack& remaining) {
   }
 }
 
-// Copies of an item that did not fit are not offered again in this row; the last item of the
-// stack always stays so that the row goes on.
-void LayerFiller::skipWithItsCopies(OpenRegion& r, ItemRef item, ItemStack& remaining) {
-  const Item* const same = item.get();
-  const SortedTriple shape = shapeOf(*item);
-  r.skipped.push_back(std::move(item));
-  while (remaining.size() >= 2 &&
-         (remaining.back().get() == same || shapeOf(*remaining.back()) == shape)) {
-    r.skipped.push_back(std::move(remaining.back()));
-    remaining.pop_back();
-  }
-}
-
 void LayerFiller::startNewRow(OpenRegion& r) {
   r.y += r.rowLength;
   r.x = r.region.x0;
   r.rowLength = 0;
   r.previous.reset();
-}
-
-// The first skipped item becomes the next one taken.
-void LayerFiller::putSkippedBack(OpenRegion& r, ItemStack& remaining) {
-  remaining.insert(remaining.end(), std::make_move_iterator(r.skipped.rbegin()),
-                   std::make_move_iterator(r.skipped.rend()));
-  r.skipped.clear();
 }
 
 }  // namespace varbex

@@ -53,11 +53,9 @@ class LayerFiller {
   // Whether the region's rows are run at all: only while items are left.
   virtual bool worthFilling(const OpenRegion& r, const ItemStack& remaining,
                             const std::vector<PlacedItem>& placed);
-  // The orientation the chooser picks for the item at the region's current position, whose free
-  // room is `room`; nothing when it goes there in no way.
-  virtual std::optional<OrientedItem> askChooser(const ItemRef& item, const OpenRegion& r,
-                                                 const Room& room, const ItemStack& nextItems,
-                                                 bool checkStability);
+  // Whether the chooser may find the item a place in the free room at the region's current
+  // position: the plain filler asks it about every item.
+  virtual bool mayHaveCandidate(const Item&, const Room&) const { return true; }
 
  private:
   // The summed weight of the placed list, extended as the list grows: adding the new items to
@@ -85,10 +83,8 @@ class LayerFiller {
   static std::optional<Region> stackAbove(const OpenRegion& r);
   static std::optional<Region> gapBehind(const OpenRegion& r, double itemX);
   static bool finishItem(OpenRegion& r, ItemStack& remaining);
-  static void setAside(OpenRegion& r, ItemRef item, ItemStack& remaining);
-  static void skipWithItsCopies(OpenRegion& r, ItemRef item, ItemStack& remaining);
+  static void setAside(OpenRegion& r, ItemRef&& item, ItemStack& remaining);
   static void startNewRow(OpenRegion& r);
-  static void putSkippedBack(OpenRegion& r, ItemStack& remaining);
 
   OrientationChooser& chooser_;
   double capacity_;  // the box's payload capacity, -1 when unlimited

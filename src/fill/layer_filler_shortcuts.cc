@@ -40,13 +40,9 @@ bool LayerFillerWithShortcuts::worthFilling(const OpenRegion& r, const ItemStack
 
 // Most items tried at a position fit there in no orientation at all; the chooser would find no
 // candidate for them.
-std::optional<OrientedItem> LayerFillerWithShortcuts::askChooser(const ItemRef& item,
-                                                                 const OpenRegion& r,
-                                                                 const Room& room,
-                                                                 const ItemStack& nextItems,
-                                                                 bool checkStability) {
-  if (shortcuts_.chooserAsksFittingItemsOnly && !fitsSomehow(*item, room)) return std::nullopt;
-  return LayerFiller::askChooser(item, r, room, nextItems, checkStability);
+bool LayerFillerWithShortcuts::mayHaveCandidate(const Item& item, const Room& room) const {
+  if (!shortcuts_.chooserAsksFittingItemsOnly) return LayerFiller::mayHaveCandidate(item, room);
+  return fitsSomehow(item, room);
 }
 
 }  // namespace varbex

@@ -25,9 +25,7 @@ class LayerFillerWithShortcuts final : public LayerFiller {
  protected:
   bool worthFilling(const OpenRegion& r, const ItemStack& remaining,
                     const std::vector<PlacedItem>& placed) override;
-  std::optional<OrientedItem> askChooser(const ItemRef& item, const OpenRegion& r,
-                                         const Room& room, const ItemStack& nextItems,
-                                         bool checkStability) override;
+  bool mayHaveCandidate(const Item& item, const Room& room) const override;
 
  private:
   Shortcuts shortcuts_;
