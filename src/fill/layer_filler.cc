@@ -16,6 +16,12 @@ double gapStart(double itemX, double rowX, double width) {
   return itemX - fromRow > 1e-9 ? itemX : fromRow;
 }
 
+ItemRef takeNext(ItemStack& remaining) {
+  ItemRef item = std::move(remaining.back());
+  remaining.pop_back();
+  return item;
+}
+
 // The first skipped item becomes the next one taken.
 void putSkippedBack(OpenRegion& r, ItemStack& remaining) {
   remaining.insert(remaining.end(), std::make_move_iterator(r.skipped.rbegin()),
@@ -36,10 +42,63 @@ void skipWithItsCopies(OpenRegion& r, ItemRef&& item, ItemStack& remaining) {
   }
 }
 
-ItemRef takeNext(ItemStack& remaining) {
-  ItemRef item = std::move(remaining.back());
-  remaining.pop_back();
-  return item;
+// The next row begins beyond the longest item of this one.
+void startNewRow(OpenRegion& r) {
+  r.y += r.rowLength;
+  r.x = r.region.x0;
+  r.rowLength = 0;
+  r.previous.reset();
+}
+
+// An item that fits nowhere at the current position waits in the skipped list. When nothing is
+// left to try, the skipped items go back on the stack and a new row starts, or, when the row is
+// still empty, the layer ends (the region is closed with the stack restored).
+void setAside(OpenRegion& r, ItemRef&& item, ItemStack& remaining) {
+  if (!remaining.empty()) {
+    skipWithItsCopies(r, std::move(item), remaining);
+    return;
+  }
+  r.skipped.push_back(std::move(item));
+  putSkippedBack(r, remaining);
+  if (r.x > r.region.x0) {
+    startNewRow(r);
+  } else {
+    r.next = OpenRegion::Next::Closed;
+  }
+}
+
+// At the current position of the row, which grows as long as its longest item.
+void place(OpenRegion& r, OrientedItem&& orientation, std::vector<PlacedItem>& placed) {
+  PlacedItem here(orientation, r.x, r.y, r.region.z0);
+  r.layer.insert(here);
+  placed.push_back(std::move(here));
+  r.rowLength = std::max(orientation.length, r.rowLength);
+  r.current = std::move(orientation);
+}
+
+// Up to the layer's top: the region's fixed depth, or else the deepest item placed so far.
+std::optional<Region> stackAbove(const OpenRegion& r) {
+  const OrientedItem& o = *r.current;
+  const double top = r.region.layerDepth > 0 ? r.region.layerDepth : r.layer.depth();
+  const double above = top - o.depth;
+  if (above <= 0) return std::nullopt;
+  return Region{r.x, r.y, r.region.z0 + o.depth, r.x + o.width, r.y + o.length, above, above};
+}
+
+// Between the item's far side and the end of its row, when the row is longer than the item.
+std::optional<Region> gapBehind(const OpenRegion& r, double itemX) {
+  const OrientedItem& o = *r.current;
+  if (r.rowLength <= o.length) return std::nullopt;
+  return Region{gapStart(itemX, r.x, o.width), r.y + o.length, r.region.z0, r.x,
+                r.y + r.rowLength, r.region.freeDepth, r.layer.depth()};
+}
+
+// The item placed becomes the one its row's next item follows; false when nothing is left.
+bool finishItem(OpenRegion& r, ItemStack& remaining) {
+  r.previous = std::move(r.current);
+  r.current.reset();
+  if (remaining.empty() && !r.skipped.empty()) putSkippedBack(r, remaining);
+  return !remaining.empty();
 }
 
 }  // namespace
@@ -181,64 +240,6 @@ std::optional<OrientedItem> LayerFiller::orientationFor(OpenRegion& r, const Ite
   return chooser_.chooseOrientation(item, r.previous ? &*r.previous : nullptr, nextItems,
                                     room.width, room.length, room.depth, r.rowLength,
                                     checkStability);
-}
-
-void LayerFiller::place(OpenRegion& r, OrientedItem&& orientation,
-                        std::vector<PlacedItem>& placed) {
-  PlacedItem here(orientation, r.x, r.y, r.region.z0);
-  r.layer.insert(here);
-  placed.push_back(std::move(here));
-  r.rowLength = std::max(orientation.length, r.rowLength);
-  r.current = std::move(orientation);
-}
-
-// Up to the layer's top: the region's fixed depth, or else the deepest item placed so far.
-std::optional<Region> LayerFiller::stackAbove(const OpenRegion& r) {
-  const OrientedItem& o = *r.current;
-  const double top = r.region.layerDepth > 0 ? r.region.layerDepth : r.layer.depth();
-  const double above = top - o.depth;
-  if (above <= 0) return std::nullopt;
-  return Region{r.x, r.y, r.region.z0 + o.depth, r.x + o.width, r.y + o.length, above, above};
-}
-
-// Between the item's far side and the end of its row, when the row is longer than the item.
-std::optional<Region> LayerFiller::gapBehind(const OpenRegion& r, double itemX) {
-  const OrientedItem& o = *r.current;
-  if (r.rowLength <= o.length) return std::nullopt;
-  return Region{gapStart(itemX, r.x, o.width), r.y + o.length, r.region.z0, r.x,
-                r.y + r.rowLength, r.region.freeDepth, r.layer.depth()};
-}
-
-// The item placed becomes the one its row's next item follows; false when nothing is left.
-bool LayerFiller::finishItem(OpenRegion& r, ItemStack& remaining) {
-  r.previous = std::move(r.current);
-  r.current.reset();
-  if (remaining.empty() && !r.skipped.empty()) putSkippedBack(r, remaining);
-  return !remaining.empty();
-}
-
-// An item that fits nowhere at the current position waits in the skipped list. When nothing is
-// left to try, the skipped items go back on the stack and a new row starts, or, when the row is
-// still empty, the layer ends (the region is closed with the stack restored).
-void LayerFiller::setAside(OpenRegion& r, ItemRef&& item, ItemStack& remaining) {
-  if (!remaining.empty()) {
-    skipWithItsCopies(r, std::move(item), remaining);
-    return;
-  }
-  r.skipped.push_back(std::move(item));
-  putSkippedBack(r, remaining);
-  if (r.x > r.region.x0) {
-    startNewRow(r);
-  } else {
-    r.next = OpenRegion::Next::Closed;
-  }
-}
-
-void LayerFiller::startNewRow(OpenRegion& r) {
-  r.y += r.rowLength;
-  r.x = r.region.x0;
-  r.rowLength = 0;
-  r.previous.reset();
 }
 
 }  // namespace varbex

@@ -19,7 +19,7 @@ Room roomOf(const Region& region);
 // Fills one region of a box in rows along x that advance along y. Every item placed gets the
 // stack above it and, when shorter than its row, the gap behind it, filled the same way.
 // One filler serves every layer and gap of one trial packing, and so does its chooser, whose
-// memo lasts. LayerFillerWithShortcuts (layer_filler_shortcuts.h) is the one the engine uses.
+// memo lasts.
 class LayerFiller {
  public:
   // The chooser is the caller's and must outlive the filler.
@@ -36,7 +36,8 @@ class LayerFiller {
                   bool checkStability, std::optional<OrientedItem> firstOrientation = {});
 
   // The same, but the layer stays with the filler, which reuses its storage: it is valid until the
-  // next call. For callers that need only the placed list and the layer's extents.
+  // next call. For callers that need only the placed list and the layer's extents. Virtual so
+  // that a faster filler can ready what it needs for the layer before filling it.
   virtual const Layer& fillLayerInPlace(ItemStack& remaining, std::vector<PlacedItem>& placed,
                                         const Region& region, bool checkStability,
                                         std::optional<OrientedItem> firstOrientation = {});
@@ -79,12 +80,6 @@ class LayerFiller {
   std::optional<OrientedItem> orientationFor(OpenRegion& r, const ItemRef& item,
                                              const Room& room, const ItemStack& nextItems,
                                              bool checkStability);
-  static void place(OpenRegion& r, OrientedItem&& orientation, std::vector<PlacedItem>& placed);
-  static std::optional<Region> stackAbove(const OpenRegion& r);
-  static std::optional<Region> gapBehind(const OpenRegion& r, double itemX);
-  static bool finishItem(OpenRegion& r, ItemStack& remaining);
-  static void setAside(OpenRegion& r, ItemRef&& item, ItemStack& remaining);
-  static void startNewRow(OpenRegion& r);
 
   OrientationChooser& chooser_;
   double capacity_;  // the box's payload capacity, -1 when unlimited

@@ -19,8 +19,7 @@ using ItemStack = std::vector<ItemRef>;  // the last element is the next item to
 
 // Decides in which orientation an item goes at one free position, or that it does not go there.
 // Lives for one trial packing of one box and remembers, per item shape, whether the item can
-// stand stably anywhere in that box. OrientationChooserWithShortcuts
-// (orientation_chooser_shortcuts.h) is the one the engine uses.
+// stand stably anywhere in that box.
 class OrientationChooser {
  public:
   // packer is used for lookahead trial fills and may be null when lookahead is disabled; it must
