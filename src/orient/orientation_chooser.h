@@ -86,9 +86,9 @@ class OrientationChooser {
   bool lookaheadDisabled_ = false;
   // The memo of stableForShape, keyed by the six-decimal shape key as text.
   std::unordered_map<std::string, bool> stableByText_;
-  // In front of both: an item's key never changes, so neither does its answer. The entry holds
-  // the item, so that its address cannot be reused by another item while the chooser lives.
-  // A short list first, since most choosers meet only a few items that need the question
+  // In front of the shape memos: an item's key never changes, so neither does its answer. The
+  // entry holds the item, so that its address cannot be reused by another item while the chooser
+  // lives. A short list first, since most choosers meet only a few items that need the question
   // answered, then a map for the rest.
   static constexpr std::size_t kStableByItemListed = 16;
   std::vector<std::pair<ItemRef, bool>> stableByItem_;
