@@ -23,6 +23,7 @@ set(VARBEX_SOURCES
   src/orient/orientation_ranking.cc
   src/fill/free_space.cc
   src/fill/free_space_shortcuts.cc
+  src/fill/open_region.cc
   src/fill/layer_filler.cc
   src/fill/layer_filler_shortcuts.cc
   src/fill/gap_filler.cc

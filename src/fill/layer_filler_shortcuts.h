@@ -1,17 +1,36 @@
 #pragma once
 
-// The layer filler's shortcuts: regions that would change nothing are passed over
-// (LayerFiller::passesOver, in layer_filler_shortcuts.cc), and the chooser is not asked about
-// items that fit the free room in no way (below, inline: it runs for every item tried).
+#include <optional>
+#include <vector>
+
+#include "base/engine_options.h"
 #include "fill/layer_filler.h"
-#include "fill/room.h"
+#include "model/sorted_triple.h"
 
 namespace varbex {
 
-// Most items tried at a position fit there in no orientation at all; the chooser would find no
-// candidate for them, so it is asked only about the others.
-inline bool LayerFiller::mayHaveCandidate(const Item& item, const Room& room) const {
-  return !shortcuts_.chooserAsksFittingItemsOnly || fitsSomehow(item, room);
-}
+// The layer filler with its two shortcuts: a region that no item fits and none would be dropped
+// from is not filled (layerSkipsEmptyRegions), and the chooser is not asked about an item that
+// fits the free room in no way (chooserAsksFittingItemsOnly). Each falls back on the plain step
+// of LayerFiller when it is off or does not apply.
+class LayerFillerWithShortcuts final : public LayerFiller {
+ public:
+  LayerFillerWithShortcuts(OrientationChooser& chooser, const Shortcuts& shortcuts)
+      : LayerFiller(chooser), shortcuts_(shortcuts) {}
+
+  const Layer& fillLayerInPlace(ItemStack& remaining, std::vector<PlacedItem>& placed,
+                                const Region& region, bool checkStability,
+                                std::optional<OrientedItem> firstOrientation) override;
+
+ protected:
+  bool worthFilling(const OpenRegion& r, const ItemStack& remaining,
+                    const std::vector<PlacedItem>& placed) override;
+  bool mayHaveCandidate(const Item& item, const Room& room) const override;
+
+ private:
+  Shortcuts shortcuts_;
+  // The smallest sides of the stack the layer being filled began with (see smallestSides).
+  SortedTriple smallestSides_{0, 0, 0};
+};
 
 }  // namespace varbex

@@ -8,10 +8,11 @@
 
 #include "base/portable_stable_sort.h"
 #include "fill/gap_filler_shortcuts.h"
-#include "fill/layer_filler.h"
+#include "fill/layer_filler_shortcuts.h"
 #include "fill/lookahead_packer_shortcuts.h"
 #include "fill/packing_frames_shortcuts.h"
 #include "orient/orientation_chooser.h"
+#include "orient/orientation_chooser_shortcuts.h"
 
 namespace varbex {
 namespace {
@@ -125,7 +126,9 @@ FilledBox VolumeFiller::fillOriented(double width, double length,
                                      const std::optional<OrientedItem>& firstOrientation,
                                      const std::vector<ItemRef>& items) const {
   const LookaheadPackerWithShortcuts packer(shortcuts_);
-  LayerFiller filler(box_, lookaheadMode_, &packer, shortcuts_);
+  OrientationChooserWithShortcuts chooser(box_, &packer, shortcuts_);
+  chooser.setLookaheadDisabled(lookaheadMode_);
+  LayerFillerWithShortcuts filler(chooser, shortcuts_);
   ItemStack remaining(items.rbegin(), items.rend());
   std::vector<Layer> layers;
   // The items of all layers so far, layer by layer: the layer filler appends every item it places,

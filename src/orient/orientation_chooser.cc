@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include "orient/orientation_chooser_shortcuts.h"
 #include "orient/orientation_ranking.h"
+#include "orient/shape_key.h"
 
 namespace varbex {
 namespace {
@@ -50,10 +50,6 @@ bool anyFittingOrientation(const Item& item, double freeWidth, double freeLength
 }
 
 }  // namespace
-
-OrientationChooser::OrientationChooser(BoxRef box, const TrialPacker* packer,
-                                       const Shortcuts& shortcuts)
-    : box_(std::move(box)), packer_(packer), shortcuts_(shortcuts) {}
 
 std::vector<OrientedItem> OrientationChooser::candidateOrientations(
     const ItemRef& item, const OrientedItem* previous, double freeWidth, double freeLength,
@@ -133,7 +129,7 @@ bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
   if (known != stableByItem_.end()) return known->second;
   const auto more = moreStableByItem_.find(item.get());
   if (more != moreStableByItem_.end()) return more->second.second;
-  const bool stable = stableForShapeWithShortcuts(item);
+  const bool stable = stableForShape(item);
   if (stableByItem_.size() < kStableByItemListed) {
     stableByItem_.emplace_back(item, stable);
   } else {
@@ -142,7 +138,6 @@ bool OrientationChooser::hasStableOrientation(const ItemRef& item) {
   return stable;
 }
 
-// The first item of a shape decides for every later one that shares its six-decimal key.
 bool OrientationChooser::stableForShape(const ItemRef& item) {
   std::string text = shapeKeyText(*item, *box_);
   const auto found = stableByText_.find(text);
@@ -173,8 +168,13 @@ std::optional<OrientedItem> OrientationChooser::chooseOrientation(
   if (candidates.empty()) return std::nullopt;
   OrientationRanking ranking(*this, lookaheadDisabled_, freeWidth, freeLength, freeDepth,
                              nextItems, rowLength);
-  return std::move(
-      firstRankedWithShortcuts(candidates, ranking, freeWidth, freeLength, freeDepth, shortcuts_));
+  return std::move(firstRankedOf(candidates, ranking, freeWidth, freeLength, freeDepth));
+}
+
+OrientedItem& OrientationChooser::firstRankedOf(std::vector<OrientedItem>& candidates,
+                                                OrientationRanking& ranking, double, double,
+                                                double) {
+  return firstRanked(candidates, ranking);
 }
 
 }  // namespace varbex

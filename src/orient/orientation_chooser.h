@@ -9,10 +9,10 @@
 #include "base/engine_options.h"
 #include "model/box.h"
 #include "model/oriented_item.h"
-#include "orient/shape_key.h"
 
 namespace varbex {
 
+class OrientationRanking;
 class TrialPacker;
 
 using ItemStack = std::vector<ItemRef>;  // the last element is the next item to try
@@ -23,9 +23,13 @@ using ItemStack = std::vector<ItemRef>;  // the last element is the next item to
 class OrientationChooser {
  public:
   // packer is used for lookahead trial fills and may be null when lookahead is disabled; it must
-  // outlive the chooser.
+  // outlive the chooser. The switches are handed on to the lookahead's questions.
   explicit OrientationChooser(BoxRef box, const TrialPacker* packer = nullptr,
-                              const Shortcuts& shortcuts = {});
+                              const Shortcuts& shortcuts = {})
+      : box_(std::move(box)), packer_(packer), shortcuts_(shortcuts) {}
+  virtual ~OrientationChooser() = default;
+  OrientationChooser(const OrientationChooser&) = delete;
+  OrientationChooser& operator=(const OrientationChooser&) = delete;
 
   void setLookaheadDisabled(bool disabled) { lookaheadDisabled_ = disabled; }
   const Box& box() const { return *box_; }
@@ -53,32 +57,38 @@ class OrientationChooser {
                                                 double freeLength, double freeDepth,
                                                 double rowLength, bool checkStability);
 
-  std::size_t stableShapeCacheSize() const {
-    return stableByShape_.size() + stableByText_.size();
-  }
+  // The number of shapes whose answer the memo holds.
+  virtual std::size_t stableShapeCacheSize() const { return stableByText_.size(); }
+
+ protected:
+  // The steps a faster chooser may shorten. Each does the plain step here.
+
+  // Whether an item of this shape can stand stably anywhere in the box; the first item of a
+  // shape decides for every later one that shares its six-decimal key.
+  virtual bool stableForShape(const ItemRef& item);
+  // The candidate the ranking puts first; candidates is not empty.
+  virtual OrientedItem& firstRankedOf(std::vector<OrientedItem>& candidates,
+                                      OrientationRanking& ranking, double freeWidth,
+                                      double freeLength, double freeDepth);
+
+  // Whether one of the item's candidates in the empty box stands stably.
+  bool computeStable(const ItemRef& item) const;
 
  private:
   void collectCandidates(const ItemRef& item, const OrientedItem* previous, double freeWidth,
                          double freeLength, double freeDepth,
                          std::vector<OrientedItem>& kept) const;
   void keepStableIn(const ItemRef& item, std::vector<OrientedItem>& candidates);
-  bool stableForShape(const ItemRef& item);
-  // In orientation_chooser_shortcuts.cc: the memo keyed by the values, else stableForShape.
-  bool stableForShapeWithShortcuts(const ItemRef& item);
-  bool computeStable(const ItemRef& item) const;
 
   BoxRef box_;
   const TrialPacker* packer_;
   Shortcuts shortcuts_;
   bool lookaheadDisabled_ = false;
-  // The memo of hasStableOrientation, keyed by the six-decimal shape key as text; with the
-  // shortcut, as numbers, except for shapes with values beyond the numeric key's range, which no
-  // numeric key can equal.
-  std::unordered_map<ShapeKey, bool, ShapeKeyHash> stableByShape_;
+  // The memo of stableForShape, keyed by the six-decimal shape key as text.
   std::unordered_map<std::string, bool> stableByText_;
-  // In front of both: an item's key never changes, so neither does its answer. The entry holds
-  // the item, so that its address cannot be reused by another item while the chooser lives.
-  // A short list first, since most choosers meet only a few items that need the question
+  // In front of the shape memos: an item's key never changes, so neither does its answer. The
+  // entry holds the item, so that its address cannot be reused by another item while the chooser
+  // lives. A short list first, since most choosers meet only a few items that need the question
   // answered, then a map for the rest.
   static constexpr std::size_t kStableByItemListed = 16;
   std::vector<std::pair<ItemRef, bool>> stableByItem_;

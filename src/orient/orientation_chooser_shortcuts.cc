@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <string>
 
-#include "orient/orientation_chooser.h"
-#include "orient/shape_key.h"
+#include "orient/orientation_ranking.h"
 
 namespace varbex {
 namespace {
@@ -25,13 +23,14 @@ bool allFinite(const std::vector<OrientedItem>& candidates, double freeWidth, do
 // of each one's own, so the first of a stable sort is the earliest candidate that no other ranks
 // strictly before, and one pass finds it. A difference that is not a number (infinite extents)
 // ties with everything and breaks that order; then the candidates are sorted.
-OrientedItem& firstRankedWithShortcuts(std::vector<OrientedItem>& candidates,
-                                       OrientationRanking& ranking, double freeWidth,
-                                       double freeLength, double freeDepth,
-                                       const Shortcuts& shortcuts) {
-  if (!shortcuts.chooserPicksFirstRankedInOnePass ||
+OrientedItem& OrientationChooserWithShortcuts::firstRankedOf(std::vector<OrientedItem>& candidates,
+                                                             OrientationRanking& ranking,
+                                                             double freeWidth, double freeLength,
+                                                             double freeDepth) {
+  if (!shortcuts().chooserPicksFirstRankedInOnePass ||
       !allFinite(candidates, freeWidth, freeLength, freeDepth)) {
-    return firstRanked(candidates, ranking);
+    return OrientationChooser::firstRankedOf(candidates, ranking, freeWidth, freeLength,
+                                             freeDepth);
   }
   std::size_t first = 0;
   for (std::size_t i = 1; i < candidates.size(); ++i) {
@@ -43,10 +42,10 @@ OrientedItem& firstRankedWithShortcuts(std::vector<OrientedItem>& candidates,
 // Two shapes share a numeric key exactly when their "%f" texts are equal (shape_key.h), so the
 // memo answers as the one keyed by text does, without formatting any text. Values beyond the
 // numeric key's range keep the text key.
-bool OrientationChooser::stableForShapeWithShortcuts(const ItemRef& item) {
-  if (!shortcuts_.stabilityMemoKeyedByValues) return stableForShape(item);
-  const std::optional<ShapeKey> key = shapeKeyOf(*item, *box_);
-  if (!key) return stableForShape(item);
+bool OrientationChooserWithShortcuts::stableForShape(const ItemRef& item) {
+  if (!shortcuts().stabilityMemoKeyedByValues) return OrientationChooser::stableForShape(item);
+  const std::optional<ShapeKey> key = shapeKeyOf(*item, box());
+  if (!key) return OrientationChooser::stableForShape(item);
   const auto found = stableByShape_.find(*key);
   if (found != stableByShape_.end()) return found->second;
   const bool stable = computeStable(item);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "layer_expectations.h"
+#include "plain_layer_filler.h"
 
 #include "fill/free_space_shortcuts.h"
 #include "fill/gap_filler_shortcuts.h"
@@ -52,7 +53,7 @@ void expectSameLayers(const std::vector<Layer>& got, const std::vector<Layer>& w
 const BoxRef kBox = std::make_shared<ConcreteBox>("B", 10, 10, 10, -1.0, 0.0, true);
 
 TEST(GapFillerTest, NothingToPlaceLeavesTheLayersAsTheyWere) {
-  LayerFiller filler(kBox, true, nullptr);
+  PlainLayerFiller filler(kBox);
   ItemStack remaining;
   const std::vector<Layer> layers =
       fillGaps(layersOf({placedAt(0, 0, 0, 10, 10, 4)}), remaining, filler, 10, 10, 10);
@@ -61,7 +62,7 @@ TEST(GapFillerTest, NothingToPlaceLeavesTheLayersAsTheyWere) {
 }
 
 TEST(GapFillerTest, NoSpaceTakesTheItemsLeavesEverythingAsItWas) {
-  LayerFiller filler(kBox, true, nullptr);
+  PlainLayerFiller filler(kBox);
   const ItemRef big = itemOf(6, 6, 6);
   ItemStack remaining{big};
   const std::vector<Layer> layers =
@@ -78,7 +79,7 @@ TEST(GapFillerTest, UntilAnItemIsLostStopsOnlyWhenAnItemFitsNowhere) {
   const ItemRef cube = itemOf(5, 5, 5);
   const ItemRef tooTall = itemOf(6, 6, 6);
   {
-    LayerFiller filler(kBox, true, nullptr);
+    PlainLayerFiller filler(kBox);
     ItemStack remaining{tooTall, cube};
     const std::vector<Layer> layers =
         fillGapsWithShortcuts(layersOf(floor), remaining, filler, 10, 10, 10, true, {});
@@ -88,8 +89,8 @@ TEST(GapFillerTest, UntilAnItemIsLostStopsOnlyWhenAnItemFitsNowhere) {
   const ItemRef small = itemOf(2, 2, 2);
   ItemStack normal{small, cube};
   ItemStack wholeOrNothing = normal;
-  LayerFiller normalFiller(kBox, true, nullptr);
-  LayerFiller wholeFiller(kBox, true, nullptr);
+  PlainLayerFiller normalFiller(kBox);
+  PlainLayerFiller wholeFiller(kBox);
   const std::vector<Layer> expected =
       fillGapsWithShortcuts(layersOf(floor), normal, normalFiller, 10, 10, 10, false, {});
   const std::vector<Layer> got =
@@ -101,7 +102,7 @@ TEST(GapFillerTest, UntilAnItemIsLostStopsOnlyWhenAnItemFitsNowhere) {
 TEST(GapFillerTest, LowestSpaceIsFilledFirstUpToItsTop) {
   // The spaces come out as (0, 5, 6) 10 x 5 x 4 and then (0, 0, 3) 10 x 5 x 7; the lower one is
   // offered first. Its depth is the layer depth, so the 2-deep Z gets a stack that takes W.
-  LayerFiller filler(kBox, true, nullptr);
+  PlainLayerFiller filler(kBox);
   const ItemRef z = itemOf(2, 2, 2), w = itemOf(2, 2, 5);
   ItemStack remaining = takenInOrder({z, w});
   const std::vector<Layer> layers = fillGaps(
@@ -127,7 +128,7 @@ TEST(GapFillerTest, AtEqualHeightLargerVolumeThenLargerAreaFirst) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LayerFiller filler(kBox, true, nullptr);
+    PlainLayerFiller filler(kBox);
     ItemStack remaining{cube};
     const std::vector<Layer> layers =
         fillGaps(layersOf({c.wall}), remaining, filler, 10, 10, 10);
@@ -139,7 +140,7 @@ TEST(GapFillerTest, AtEqualHeightLargerVolumeThenLargerAreaFirst) {
 TEST(GapFillerTest, EachSpaceThatTakesItemsBecomesALayerAndTheSpacesAreCutAgain) {
   // Z1 fills the right space exactly; Z2, tried there too, is back on the stack and goes into
   // the left space on the next round.
-  LayerFiller filler(kBox, true, nullptr);
+  PlainLayerFiller filler(kBox);
   const ItemRef z1 = itemOf(5, 10, 10), z2 = itemOf(3, 10, 10);
   ItemStack remaining = takenInOrder({z1, z2});
   const std::vector<Layer> layers =
@@ -153,7 +154,7 @@ TEST(GapFillerTest, EachSpaceThatTakesItemsBecomesALayerAndTheSpacesAreCutAgain)
 TEST(GapFillerTest, PlacesWithoutTheStabilityCheck) {
   // The only space is 1 x 1 x 10: the post stands in it, though it could lie elsewhere in a
   // 10 x 10 x 10 box.
-  LayerFiller filler(kBox, true, nullptr);
+  PlainLayerFiller filler(kBox);
   const ItemRef post = itemOf(1, 1, 4, RotationPolicy::BestFit);
   ItemStack remaining{post};
   const std::vector<Layer> layers = fillGaps(
@@ -217,7 +218,7 @@ GapCase randomGapCase(std::mt19937& random, bool weighed) {
   std::stable_sort(items.begin(), items.end(),
                    [](const ItemRef& a, const ItemRef& b) { return a->volume() > b->volume(); });
   GapCase c{std::make_shared<ConcreteBox>("B", 10, 8, 6, -1.0, 0.0, true), {}, takenInOrder(items)};
-  LayerFiller filler(c.box, true, nullptr);
+  PlainLayerFiller filler(c.box);
   std::vector<PlacedItem> placed;
   double z0 = 0;
   const int mainLayers = 1 + static_cast<int>(random() % 2);
@@ -247,8 +248,8 @@ TEST(GapFillerTest, FillsAsThePlainPassOverEverySpace) {
     const GapCase c = randomGapCase(random, weighed);
     ItemStack plainRemaining = c.remaining;
     ItemStack remaining = c.remaining;
-    LayerFiller plainFiller(c.box, true, nullptr);
-    LayerFiller filler(c.box, true, nullptr);
+    PlainLayerFiller plainFiller(c.box);
+    PlainLayerFiller filler(c.box);
     const std::vector<Layer> want =
         plainFillGaps(c.layers, plainRemaining, plainFiller, 10, 8, 6, untilAnItemIsLost);
     const std::vector<Layer> got =

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "layer_expectations.h"
+#include "plain_layer_filler.h"
 
 #include "model/box.h"
 #include "model/item.h"
@@ -33,11 +34,9 @@ PlacedItem placedAt(const ItemRef& item, double x, double y, double z) {
                     z);
 }
 
-LayerFiller fillerFor(const BoxRef& box) { return LayerFiller(box, true, nullptr); }
-
 TEST(LayerFillerTest, EmptyStackGivesEmptyLayerAndTouchesNothing) {
   const BoxRef box = boxOf(10, 10, 10);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   ItemStack remaining;
   const ItemRef earlier = itemOf(1, 1, 1);
   std::vector<PlacedItem> placed{placedAt(earlier, 0, 0, 0)};
@@ -50,7 +49,7 @@ TEST(LayerFillerTest, EmptyStackGivesEmptyLayerAndTouchesNothing) {
 
 TEST(LayerFillerTest, AppendsEveryItemItPlacesToPlaced) {
   const BoxRef box = boxOf(10, 10, 10);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef a = itemOf(5, 5, 5), b = itemOf(5, 5, 5);
   const ItemRef earlier = itemOf(1, 1, 1);
   std::vector<PlacedItem> placed{placedAt(earlier, 0, 0, 0)};
@@ -84,7 +83,7 @@ TEST(LayerFillerTest, WeighsEachItemAgainstWhatTheBoxCanStillCarry) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const BoxRef box = boxOf(10, 10, 10, c.maxWeight, c.emptyWeight);
-    LayerFiller filler = fillerFor(box);
+    PlainLayerFiller filler(box);
     const ItemRef item = itemOf(2, 2, 2, c.weight);
     ItemStack remaining{item};
     std::vector<PlacedItem> placed{placedAt(itemOf(1, 1, 1, c.alreadyHeld), 8, 8, 8)};
@@ -98,7 +97,7 @@ TEST(LayerFillerTest, WeighsEachItemAgainstWhatTheBoxCanStillCarry) {
 
 TEST(LayerFillerTest, WeighsAgainstItemsPlacedEarlierInTheSameCall) {
   const BoxRef box = boxOf(10, 10, 10, 8, 0);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef a = itemOf(2, 2, 2, 5), b = itemOf(2, 2, 2.5, 5), c = itemOf(2, 2, 2.25, 3);
   ItemStack remaining = takenInOrder({a, b, c});
   std::vector<PlacedItem> placed;
@@ -112,7 +111,7 @@ TEST(LayerFillerTest, CopiesOfAnItemThatDidNotFitAreSkippedWithIt) {
   // C, on top, is 12 x 5 x 5 and fits nowhere in 10 x 15. B has C's shape and would fit as
   // 5 x 12 x 5, but is skipped with C without being tried, so A takes the corner.
   const BoxRef box = boxOf(10, 15, 10);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef c = itemOf(12, 5, 5), b = itemOf(5, 12, 5), a = itemOf(5, 5, 5);
   ItemStack remaining = takenInOrder({c, b, a});
   std::vector<PlacedItem> placed;
@@ -127,7 +126,7 @@ TEST(LayerFillerTest, LastItemOfTheStackIsTriedEvenWithTheShapeThatDidNotFit) {
   // and fits as 5 x 12 x 5. C, taken next beside it, has A's shape but its own policy forbids
   // A's extents, so it keeps its own 12 x 5 x 5, which does not fit; B then takes A's extents.
   const BoxRef box = boxOf(10, 15, 10);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef c = itemOf(12, 5, 5), b = itemOf(5, 12, 5), a = itemOf(5, 12, 5);
   ItemStack remaining = takenInOrder({c, b, a});
   std::vector<PlacedItem> placed;
@@ -140,7 +139,7 @@ TEST(LayerFillerTest, LastItemOfTheStackIsTriedEvenWithTheShapeThatDidNotFit) {
 
 TEST(LayerFillerTest, NewRowIsOfferedTheSkippedItemsInTheOrderSkipped) {
   const BoxRef box = boxOf(10, 20, 10);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef p = itemOf(6, 5, 5), q = itemOf(5, 5, 5), r = itemOf(4.5, 5, 5), s = itemOf(4, 5, 5);
   ItemStack remaining = takenInOrder({p, q, r, s});
   std::vector<PlacedItem> placed;
@@ -152,7 +151,7 @@ TEST(LayerFillerTest, NewRowIsOfferedTheSkippedItemsInTheOrderSkipped) {
 
 TEST(LayerFillerTest, NewRowStartsAtTheLongestItemOfTheRow) {
   const BoxRef box = boxOf(10, 20, 10);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef a = itemOf(5, 3, 5), b = itemOf(5, 7, 5), c = itemOf(10, 2, 5);
   ItemStack remaining = takenInOrder({a, b, c});
   std::vector<PlacedItem> placed;
@@ -162,7 +161,7 @@ TEST(LayerFillerTest, NewRowStartsAtTheLongestItemOfTheRow) {
 
 TEST(LayerFillerTest, LayerEndsWithSkippedItemsBackOnTheStackInOrder) {
   const BoxRef box = boxOf(10, 10, 10);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef floor = itemOf(10, 10, 5);
   const ItemRef q = itemOf(3, 3, 3), r = itemOf(2, 2, 2), t = itemOf(3, 3, 3);
   ItemStack remaining = takenInOrder({floor, q, r, t});
@@ -177,7 +176,7 @@ TEST(LayerFillerTest, DroppingTheLastItemForWeightReturnsTheSkippedOnes) {
   // P takes 6 of the 10 of width; Q (5 wide) waits in the skipped list; H, the last item, is
   // too heavy. Q comes back, still does not fit beside P, and opens the next row.
   const BoxRef box = boxOf(10, 10, 10, 10, 0);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef p = itemOf(6, 5, 5, 1), q = itemOf(5, 5, 5, 1), h = itemOf(1, 1, 1, 100);
   ItemStack remaining = takenInOrder({p, q, h});
   std::vector<PlacedItem> placed;
@@ -188,7 +187,7 @@ TEST(LayerFillerTest, DroppingTheLastItemForWeightReturnsTheSkippedOnes) {
 
 TEST(LayerFillerTest, DroppedItemsAreNotReturnedWhenTheLayerEnds) {
   const BoxRef box = boxOf(10, 10, 10, 10, 0);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef floor = itemOf(10, 10, 5, 1);
   const ItemRef q = itemOf(3, 3, 3, 1), heavy = itemOf(2, 2, 2, 50), r = itemOf(2, 2, 2, 1);
   ItemStack remaining = takenInOrder({floor, q, heavy, r});
@@ -200,7 +199,7 @@ TEST(LayerFillerTest, DroppedItemsAreNotReturnedWhenTheLayerEnds) {
 
 TEST(LayerFillerTest, OverrideIsPlacedAsGivenWithoutAFitCheck) {
   const BoxRef box = boxOf(10, 10, 10);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef big = itemOf(20, 20, 20);
   ItemStack remaining{big};
   std::vector<PlacedItem> placed;
@@ -228,7 +227,7 @@ TEST(LayerFillerTest, OverrideReplacesTheChoosersPick) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LayerFiller filler = fillerFor(box);
+    PlainLayerFiller filler(box);
     ItemStack remaining{item};
     std::vector<PlacedItem> placed;
     const Layer layer =
@@ -240,7 +239,7 @@ TEST(LayerFillerTest, OverrideReplacesTheChoosersPick) {
 
 TEST(LayerFillerTest, OverrideAppliesOnlyToItsVeryItem) {
   const BoxRef box = boxOf(10, 10, 10);
-  LayerFiller filler = fillerFor(box);
+  PlainLayerFiller filler(box);
   const ItemRef twin = itemOf(20, 20, 20), big = itemOf(20, 20, 20);
   ItemStack remaining = takenInOrder({twin, big});
   std::vector<PlacedItem> placed;
@@ -276,7 +275,7 @@ TEST(LayerFillerTest, StacksAboveItemsReachTheLayerTop) {
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     const BoxRef box = boxOf(20, 10, 10);
-    LayerFiller filler = fillerFor(box);
+    PlainLayerFiller filler(box);
     ItemStack remaining = takenInOrder(k.items);
     std::vector<PlacedItem> placed;
     const Layer layer =
@@ -292,7 +291,7 @@ TEST(LayerFillerTest, FillsTheGapBehindAShorterItem) {
   {
     SCOPED_TRACE("gap_behind_the_later_shorter_item");
     const BoxRef box = boxOf(10, 10, 10);
-    LayerFiller filler = fillerFor(box);
+    PlainLayerFiller filler(box);
     ItemStack remaining = takenInOrder({first5x8, short5x3, filler5x5});
     std::vector<PlacedItem> placed;
     const Layer layer = filler.fillLayer(remaining, placed, regionOf(10, 10, 10), true);
@@ -304,7 +303,7 @@ TEST(LayerFillerTest, FillsTheGapBehindAShorterItem) {
   {
     SCOPED_TRACE("gap_behind_an_earlier_shorter_item_is_left");
     const BoxRef box = boxOf(10, 10, 10);
-    LayerFiller filler = fillerFor(box);
+    PlainLayerFiller filler(box);
     ItemStack remaining = takenInOrder({short5x3b, long5x8, filler5x5b});
     std::vector<PlacedItem> placed;
     const Layer layer = filler.fillLayer(remaining, placed, regionOf(10, 10, 10), true);
@@ -330,7 +329,7 @@ TEST(LayerFillerTest, ChooserSeesTheRestOfTheStackAsTheNextItems) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LayerFiller filler = fillerFor(box);
+    PlainLayerFiller filler(box);
     ItemStack remaining = takenInOrder(c.items);
     std::vector<PlacedItem> placed;
     const Layer layer = filler.fillLayer(remaining, placed, regionOf(10, 7, 5), true);
@@ -354,7 +353,7 @@ TEST(LayerFillerTest, StabilityFlagReachesTheChooser) {
   const Case cases[] = {{"checked", true, 0}, {"unchecked", false, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LayerFiller filler = fillerFor(box);
+    PlainLayerFiller filler(box);
     ItemStack remaining{post};
     std::vector<PlacedItem> placed;
     const Region onlyStanding{0, 0, 0, 1, 1, 10, 0};

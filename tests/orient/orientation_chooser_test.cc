@@ -12,6 +12,7 @@
 #include "model/box.h"
 #include "model/item.h"
 #include "model/oriented_item.h"
+#include "orient/orientation_chooser_shortcuts.h"
 #include "orient/orientation_ranking.h"
 
 namespace varbex {
@@ -187,14 +188,20 @@ TEST(OrientationChooserTest, StabilityCheckOnStandingPost) {
   }
 }
 
-TEST(OrientationChooserTest, KeepStableOfNothingIsNothingAndAsksNoMemo) {
-  OrientationChooser chooser(boxOf(10, 10, 10));
+// The memo answers alike keyed by text (the plain chooser) and by values (with the shortcut).
+template <typename Chooser>
+class StableShapeMemoTest : public testing::Test {};
+using Choosers = testing::Types<OrientationChooser, OrientationChooserWithShortcuts>;
+TYPED_TEST_SUITE(StableShapeMemoTest, Choosers);
+
+TYPED_TEST(StableShapeMemoTest, KeepStableOfNothingIsNothingAndAsksNoMemo) {
+  TypeParam chooser(boxOf(10, 10, 10));
   EXPECT_TRUE(chooser.keepStable(itemOf(1, 1, 4), {}).empty());
   EXPECT_EQ(chooser.stableShapeCacheSize(), 0u);
 }
 
-TEST(OrientationChooserTest, KeepStableAsksTheMemoOnlyWhenAllAreUnstable) {
-  OrientationChooser chooser(boxOf(10, 10, 10));
+TYPED_TEST(StableShapeMemoTest, KeepStableAsksTheMemoOnlyWhenAllAreUnstable) {
+  TypeParam chooser(boxOf(10, 10, 10));
   const ItemRef post = itemOf(1, 1, 4);
   chooser.keepStable(post, chooser.candidateOrientations(post, nullptr, 10, 10, 10));
   EXPECT_EQ(chooser.stableShapeCacheSize(), 0u);
@@ -202,8 +209,8 @@ TEST(OrientationChooserTest, KeepStableAsksTheMemoOnlyWhenAllAreUnstable) {
   EXPECT_EQ(chooser.stableShapeCacheSize(), 1u);
 }
 
-TEST(OrientationChooserTest, StableShapeMemoIsAskedOnceAndKeyedToSixDecimals) {
-  OrientationChooser chooser(boxOf(10, 10, 10));
+TYPED_TEST(StableShapeMemoTest, StableShapeMemoIsAskedOnceAndKeyedToSixDecimals) {
+  TypeParam chooser(boxOf(10, 10, 10));
   // 10 x 1 x 1 lies stably in the box; 10.0000001 x 1 x 1 fits it in no orientation at all, yet
   // both print as 10.000000 and share one entry: the first answer stands for both.
   EXPECT_TRUE(chooser.hasStableOrientation(itemOf(10, 1, 1)));
@@ -213,14 +220,14 @@ TEST(OrientationChooserTest, StableShapeMemoIsAskedOnceAndKeyedToSixDecimals) {
   EXPECT_TRUE(chooser.hasStableOrientation(itemOf(10.0000001, 1, 1)));
   EXPECT_EQ(chooser.stableShapeCacheSize(), 1u);
 
-  OrientationChooser other(boxOf(10, 10, 10));
+  TypeParam other(boxOf(10, 10, 10));
   EXPECT_FALSE(other.hasStableOrientation(itemOf(10.0000001, 1, 1)));
   EXPECT_FALSE(other.hasStableOrientation(itemOf(10, 1, 1)));
   EXPECT_EQ(other.stableShapeCacheSize(), 1u);
 }
 
-TEST(OrientationChooserTest, StableShapeMemoKeysOnStatedSidesAndPolicy) {
-  OrientationChooser chooser(boxOf(10, 10, 10));
+TYPED_TEST(StableShapeMemoTest, StableShapeMemoKeysOnStatedSidesAndPolicy) {
+  TypeParam chooser(boxOf(10, 10, 10));
   chooser.hasStableOrientation(itemOf(10, 1, 1));
   struct Case {
     const char* name;
@@ -284,7 +291,7 @@ TEST(OrientationChooserTest, ChoosesTheFirstCandidateOfAStableSortByTheRanking) 
       next.push_back(itemOf(side(), side(), side()));
     }
     if (random() % 4 == 0) next.assign(2, item);  // copies follow: the grid step counts
-    OrientationChooser chooser(boxOf(12, 12, 12));
+    OrientationChooserWithShortcuts chooser(boxOf(12, 12, 12));
     chooser.setLookaheadDisabled(true);
     const std::optional<OrientedItem> want = firstOfSorted(chooser, item, next, w, l, d);
     const std::optional<OrientedItem> got =

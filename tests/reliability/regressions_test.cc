@@ -38,6 +38,7 @@
 #include "model/packed_box_sorter.h"
 #include "orient/lookahead.h"
 #include "orient/lookahead_shortcuts.h"
+#include "orient/orientation_chooser.h"
 #include "reliability_support.h"
 #include "solver/balancing_stats.h"
 #include "solver/weight_balancer.h"
@@ -120,7 +121,9 @@ TEST(NaNSortKeys, GapFillingSortsSpacesOfNaNVolume) {
   ItemStack remaining;
   for (int k = 0; k < 20; ++k) remaining.push_back(itemOf("r" + std::to_string(k), 1, 1, 0));
   const ItemStack offered = remaining;
-  LayerFiller filler(flat, true, nullptr);
+  OrientationChooser chooser(flat);
+  chooser.setLookaheadDisabled(true);
+  LayerFiller filler(chooser);
   const std::vector<Layer> layers = fillGaps({layer}, remaining, filler, 1e200, 1e200, 0);
 
   std::multiset<const void*> placed;
