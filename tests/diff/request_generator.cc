@@ -243,9 +243,83 @@ double totalWeight(const json& items) {
   return total;
 }
 
+// A value with three decimals, so that two of them are equal or at least 0.001 apart.
+double decimals(Random& r, std::int64_t low, std::int64_t high) {
+  return static_cast<double>(r.between(low * 1000, high * 1000)) / 1000.0;
+}
+
+// A catalogue order: many carton types, some equal to or nested just inside another, supplies
+// that run out, repeated products and box groups; values mostly on a grid of thousandths, with two
+// values a hair apart in some orders (where rounded memo keys meet), and odd extents in a few.
+std::string catalogueRequest(Random& r) {
+  const bool hairApart = r.chance(15);
+  const bool odd = r.chance(10);
+  const bool grouped = r.chance(30);
+  const bool weighed = r.chance(80);
+  static const std::vector<std::string> kPolicies = {"BestFit", "KeepFlat", "Never"};
+  static const std::vector<std::string> kGroups = {"FOOD", "CHEM"};
+  json items = json::array();
+  const auto count = static_cast<std::size_t>(r.between(3, 40));
+  Shape last{1, 1, 1};
+  for (std::int64_t product = 0; items.size() < count; ++product) {
+    Shape s{decimals(r, 1, 30), decimals(r, 1, 30), decimals(r, 1, 30)};
+    if (hairApart && r.chance(30)) {
+      s.width = last.width + 1e-8 * static_cast<double>(r.between(1, 9));
+    }
+    last = s;
+    const double w = r.chance(20) ? 0 : decimals(r, 0, 8);
+    const std::string policy = r.pick(kPolicies);
+    const bool inGroup = grouped && r.chance(60);
+    const std::string group = r.pick(kGroups);
+    const auto copies = r.between(1, 5);
+    for (std::int64_t c = 0; c < copies && items.size() < count; ++c) {
+      json item;
+      item["ItemCode"] = "P" + std::to_string(product) + "-" + std::to_string(c);
+      item["ItemReference"] = "P" + std::to_string(product);
+      item["Width"] = oddExtent(r, odd, s.width);
+      item["Length"] = oddExtent(r, odd, s.length);
+      item["Depth"] = oddExtent(r, odd, s.depth);
+      if (weighed) item["Weight"] = w;
+      item["AllowedRotation"] = policy;
+      if (inGroup) item["BoxGroup"] = group;
+      items.push_back(std::move(item));
+    }
+  }
+  json boxes = json::array();
+  const auto types = r.between(1, 40);
+  Shape previous{0, 0, 0};
+  for (std::int64_t b = 0; b < types; ++b) {
+    Shape s{decimals(r, 8, 70), decimals(r, 8, 70), decimals(r, 8, 70)};
+    if (b > 0 && r.chance(25)) {  // the same carton again, or one nested just inside it
+      const double inset = r.chance(50) ? 0 : decimals(r, 0, 1);
+      s = {previous.width - inset, previous.length - inset, previous.depth};
+    }
+    previous = s;
+    json box;
+    box["Reference"] = "C" + std::to_string(b);
+    box["Width"] = oddExtent(r, odd, s.width);
+    box["Length"] = oddExtent(r, odd, s.length);
+    box["Depth"] = oddExtent(r, odd, s.depth);
+    box["MaxWeight"] = r.chance(60) ? decimals(r, 2, 40) : -1.0;
+    if (r.chance(50)) box["BoxWeight"] = decimals(r, 0, 2);
+    if (r.chance(25)) box["MaximumBoxes"] = r.between(0, 2);
+    boxes.push_back(std::move(box));
+  }
+  json request;
+  request["items"] = std::move(items);
+  request["boxes"] = std::move(boxes);
+  return request.dump();
+}
+
 }  // namespace
 
 std::string generateRequest(std::uint64_t seed, std::uint64_t index) {
+  // Every sixth request is a catalogue order, from a stream of its own; the others are as before.
+  if (index % 6 == 5) {
+    Random catalogue(seed * 0xd6e8feb86659fd93ULL ^ (index + 1) * 0xa0761d6478bd642fULL);
+    catalogue.next();
+    return catalogueRequest(catalogue);
+  }
   Random r(seed * 0x9e3779b97f4a7c15ULL ^ (index + 1) * 0xd1b54a32d192ed03ULL);
   r.next();
   // Mostly small requests, as shops send them; a long tail up to 120 items.
