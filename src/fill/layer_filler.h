@@ -58,8 +58,8 @@ class LayerFiller {
   // position: the plain filler asks it about every item.
   virtual bool mayHaveCandidate(const Item&, const Room&) const { return true; }
 
-  // Whether no item as heavy as `heaviest`, or lighter, is too heavy for what the box can still
-  // carry (not a number weighs nothing here, as in the weight test when taking items).
+  // Whether the box can still carry an item as heavy as `heaviest`, and so any lighter one (an
+  // item whose weight is not a number is never too heavy).
   bool carriesUpTo(double heaviest, const std::vector<PlacedItem>& placed);
   // Whether the box can carry only so much.
   bool limitsWeight() const { return capacity_ >= 0; }

@@ -31,8 +31,9 @@ StackBounds boundsOf(const ItemStack& items) {
   bool sidesKnown = true;
   double heaviest = -kInf;
   for (const ItemRef& item : items) {
-    const auto [shape, weight] = withItemData(
-        *item, [](const auto& i) { return std::pair<SortedTriple, double>(i.shape(), i.weight()); });
+    const auto [shape, weight] = withItemData(*item, [](const auto& i) {
+      return std::pair<SortedTriple, double>(i.shape(), i.weight());
+    });
     // Not a number compares false, so it never becomes the heaviest.
     if (weight > heaviest) heaviest = weight;
     if (!sidesKnown) continue;
@@ -56,14 +57,16 @@ const Layer& LayerFillerWithShortcuts::fillLayerInPlace(
     bool checkStability, std::optional<OrientedItem> firstOrientation) {
   // No item joins the stack during the call, so these sides stay below those of what is left,
   // and no item left is heavier than this one.
-  // Without a weight limit nothing is dropped, and the weights are not read.
-  if (shortcuts_.layerSkipsEmptyRegions && limitsWeight()) {
-    const StackBounds bounds = boundsOf(remaining);
-    smallestSides_ = bounds.smallestSides;
-    heaviest_ = bounds.heaviest;
-  } else if (shortcuts_.layerSkipsEmptyRegions) {
-    smallestSides_ = smallestSides(remaining);
-    heaviest_ = std::numeric_limits<double>::infinity();
+  if (shortcuts_.layerSkipsEmptyRegions) {
+    if (limitsWeight()) {
+      const StackBounds bounds = boundsOf(remaining);
+      smallestSides_ = bounds.smallestSides;
+      heaviest_ = bounds.heaviest;
+    } else {
+      // Without a weight limit nothing is dropped, and the weights need not be read.
+      smallestSides_ = smallestSides(remaining);
+      heaviest_ = std::numeric_limits<double>::infinity();
+    }
   }
   return LayerFiller::fillLayerInPlace(remaining, placed, region, checkStability,
                                        std::move(firstOrientation));
