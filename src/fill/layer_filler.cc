@@ -24,6 +24,13 @@ ItemRef takeNext(ItemStack& remaining) {
 
 // The first skipped item becomes the next one taken.
 void putSkippedBack(OpenRegion& r, ItemStack& remaining) {
+  // Skipped items go back once the stack has run out: the skipped list, turned around, is then the
+  // whole stack, and the lists trade storage rather than move every item.
+  if (remaining.empty()) {
+    remaining.swap(r.skipped);
+    std::reverse(remaining.begin(), remaining.end());
+    return;
+  }
   remaining.insert(remaining.end(), std::make_move_iterator(r.skipped.rbegin()),
                    std::make_move_iterator(r.skipped.rend()));
   r.skipped.clear();
@@ -129,6 +136,10 @@ bool LayerFiller::dropsNothing(const ItemStack& remaining,
   const double left = capacity_ - placedWeight_.of(placed);
   return std::none_of(remaining.begin(), remaining.end(),
                       [left](const ItemRef& item) { return weightOf(*item) > left; });
+}
+
+bool LayerFiller::carriesUpTo(double heaviest, const std::vector<PlacedItem>& placed) {
+  return capacity_ < 0 || !(heaviest > capacity_ - placedWeight_.of(placed));
 }
 
 Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& placed,

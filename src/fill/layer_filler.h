@@ -58,6 +58,12 @@ class LayerFiller {
   // position: the plain filler asks it about every item.
   virtual bool mayHaveCandidate(const Item&, const Room&) const { return true; }
 
+  // Whether the box can still carry an item as heavy as `heaviest`, and so any lighter one (an
+  // item whose weight is not a number is never too heavy).
+  bool carriesUpTo(double heaviest, const std::vector<PlacedItem>& placed);
+  // Whether the box can carry only so much.
+  bool limitsWeight() const { return capacity_ >= 0; }
+
  private:
   // The summed weight of the placed list, extended as the list grows: adding the new items to
   // the old sum in order gives the very double that summing from 0 gives.

@@ -1,6 +1,8 @@
 #include "fill/layer_filler_shortcuts.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <utility>
 
 #include "fill/room.h"
@@ -17,13 +19,55 @@ bool nothingFits(const Region& region, const ItemStack& remaining, const SortedT
                       [&room](const ItemRef& item) { return fitsSomehow(*item, room); });
 }
 
+// The smallest sides of the items and the weight of the heaviest, read in one pass over them.
+struct StackBounds {
+  SortedTriple smallestSides;
+  double heaviest;
+};
+
+StackBounds boundsOf(const ItemStack& items) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  SortedTriple smallest(kInf, kInf, kInf);
+  bool sidesKnown = true;
+  double heaviest = -kInf;
+  for (const ItemRef& item : items) {
+    const auto [shape, weight] = withItemData(*item, [](const auto& i) {
+      return std::pair<SortedTriple, double>(i.shape(), i.weight());
+    });
+    // Not a number compares false, so it never becomes the heaviest.
+    if (weight > heaviest) heaviest = weight;
+    if (!sidesKnown) continue;
+    if (std::isnan(shape.low) || std::isnan(shape.middle) || std::isnan(shape.high)) {
+      sidesKnown = false;
+      continue;
+    }
+    smallest.low = std::min(smallest.low, shape.low);
+    smallest.middle = std::min(smallest.middle, shape.middle);
+    smallest.high = std::min(smallest.high, shape.high);
+  }
+  // As smallestSides has it: nothing is known of the sides once one is not a number.
+  if (!sidesKnown) smallest = SortedTriple(-kInf, -kInf, -kInf);
+  return StackBounds{smallest, heaviest};
+}
+
 }  // namespace
 
 const Layer& LayerFillerWithShortcuts::fillLayerInPlace(
     ItemStack& remaining, std::vector<PlacedItem>& placed, const Region& region,
     bool checkStability, std::optional<OrientedItem> firstOrientation) {
-  // No item joins the stack during the call, so these sides stay below those of what is left.
-  if (shortcuts_.layerSkipsEmptyRegions) smallestSides_ = smallestSides(remaining);
+  // No item joins the stack during the call, so these sides stay below those of what is left,
+  // and no item left is heavier than this one.
+  if (shortcuts_.layerSkipsEmptyRegions) {
+    if (limitsWeight()) {
+      const StackBounds bounds = boundsOf(remaining);
+      smallestSides_ = bounds.smallestSides;
+      heaviest_ = bounds.heaviest;
+    } else {
+      // Without a weight limit nothing is dropped, and the weights need not be read.
+      smallestSides_ = smallestSides(remaining);
+      heaviest_ = std::numeric_limits<double>::infinity();
+    }
+  }
   return LayerFiller::fillLayerInPlace(remaining, placed, region, checkStability,
                                        std::move(firstOrientation));
 }
@@ -35,7 +79,14 @@ bool LayerFillerWithShortcuts::worthFilling(const OpenRegion& r, const ItemStack
                                             const std::vector<PlacedItem>& placed) {
   if (!LayerFiller::worthFilling(r, remaining, placed)) return false;
   return !(shortcuts_.layerSkipsEmptyRegions && !r.firstOrientation &&
-           nothingFits(r.region, remaining, smallestSides_) && dropsNothing(remaining, placed));
+           nothingFits(r.region, remaining, smallestSides_) && dropsNothingLeft(remaining, placed));
+}
+
+// When even the heaviest item the layer began with is carried, none left is dropped, and the
+// stack need not be read.
+bool LayerFillerWithShortcuts::dropsNothingLeft(const ItemStack& remaining,
+                                                const std::vector<PlacedItem>& placed) {
+  return carriesUpTo(heaviest_, placed) || dropsNothing(remaining, placed);
 }
 
 // Most items tried at a position fit there in no orientation at all; the chooser would find no

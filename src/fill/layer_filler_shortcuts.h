@@ -28,9 +28,15 @@ class LayerFillerWithShortcuts final : public LayerFiller {
   bool mayHaveCandidate(const Item& item, const Room& room) const override;
 
  private:
+  // dropsNothing, answered from the heaviest item when that is carried.
+  bool dropsNothingLeft(const ItemStack& remaining, const std::vector<PlacedItem>& placed);
+
   Shortcuts shortcuts_;
   // The smallest sides of the stack the layer being filled began with (see smallestSides).
   SortedTriple smallestSides_{0, 0, 0};
+  // The weight of its heaviest item, not-a-number weights left out (-inf for none, +inf when the
+  // box has no weight limit and the weights were not read).
+  double heaviest_ = 0;
 };
 
 }  // namespace varbex

@@ -96,12 +96,14 @@ class ConcreteLinkedItem final : public LinkedItem {
 
 // The item read from the request behind `item`, linked or not; nullptr for any other kind.
 [[gnu::always_inline]] inline const ConcreteItem* asConcreteItem(const Item& item) {
-  // The type names are compared by address only, which spares the string comparison that type_info
-  // equality may fall back on. Equal addresses mean equal names, hence the same class; were one
-  // class's name ever found at two addresses, its items would just be read the slower way.
-  const char* name = typeid(item).name();
-  if (name == typeid(ConcreteItem).name()) return static_cast<const ConcreteItem*>(&item);
-  if (name == typeid(ConcreteLinkedItem).name()) {
+  // The type_info objects are compared by address only, which spares the string comparison that
+  // type_info equality may fall back on, and even reading the name: the loop over the stack waits
+  // on every load from an item it has not touched yet. The same address means the same class;
+  // were one class's type_info ever found at two addresses, its items would just be read the
+  // slower way.
+  const std::type_info* type = &typeid(item);
+  if (type == &typeid(ConcreteItem)) return static_cast<const ConcreteItem*>(&item);
+  if (type == &typeid(ConcreteLinkedItem)) {
     return &static_cast<const ConcreteLinkedItem&>(item).concreteItem();
   }
   return nullptr;
