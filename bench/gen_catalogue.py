@@ -29,10 +29,11 @@ Units are centimetres and kilograms. Standard library only; only exact arithmeti
 rounding reach the output, so every machine and Python 3 version writes the same bytes.
 """
 import argparse
-import json
 import os
 import random
 import sys
+
+from gen_large import write  # the same file form as the other generated workloads
 
 MAX_BOX_TYPES = 300
 PRODUCTS = 1500
@@ -184,12 +185,6 @@ def make_order(rng, products, weights, count, prefix):
                 item['BoxGroup'] = product['kind']
             items.append(item)
     return items
-
-
-def write(path, request):
-    with open(path, 'w', encoding='utf-8') as fh:
-        json.dump(request, fh, separators=(',', ':'))
-        fh.write('\n')
 
 
 def make_orders(seed, count, items, box_types, out):
