@@ -24,6 +24,7 @@ set(VARBEX_SOURCES
   src/fill/free_space.cc
   src/fill/free_space_shortcuts.cc
   src/fill/open_region.cc
+  src/fill/set_aside_stack.cc
   src/fill/layer_filler.cc
   src/fill/layer_filler_shortcuts.cc
   src/fill/gap_filler.cc

@@ -1,7 +1,6 @@
 #include "fill/layer_filler.h"
 
 #include <algorithm>
-#include <iterator>
 #include <utility>
 
 namespace varbex {
@@ -16,36 +15,22 @@ double gapStart(double itemX, double rowX, double width) {
   return itemX - fromRow > 1e-9 ? itemX : fromRow;
 }
 
-ItemRef takeNext(ItemStack& remaining) {
-  ItemRef item = std::move(remaining.back());
-  remaining.pop_back();
-  return item;
-}
-
-// The first skipped item becomes the next one taken.
-void putSkippedBack(OpenRegion& r, ItemStack& remaining) {
-  // Skipped items go back once the stack has run out: the skipped list, turned around, is then the
-  // whole stack, and the lists trade storage rather than move every item.
-  if (remaining.empty()) {
-    remaining.swap(r.skipped);
-    std::reverse(remaining.begin(), remaining.end());
-    return;
-  }
-  remaining.insert(remaining.end(), std::make_move_iterator(r.skipped.rbegin()),
-                   std::make_move_iterator(r.skipped.rend()));
-  r.skipped.clear();
+// Once nothing is left to try, the items set aside go back: the first set aside is then the next
+// one taken.
+void putSetAsideBack(OpenRegion& r, SetAsideStack& stack) {
+  stack.putBack(r.setAsideFrom);
+  r.hasSetAside = false;
 }
 
 // Copies of an item that did not fit are not offered again in this row; the last item of the
 // stack always stays so that the row goes on.
-void skipWithItsCopies(OpenRegion& r, ItemRef&& item, ItemStack& remaining) {
-  const Item* const same = item.get();
+void setAsideWithItsCopies(OpenRegion& r, const Item* item, SetAsideStack& stack) {
   const SortedTriple shape = shapeOf(*item);
-  r.skipped.push_back(std::move(item));
-  while (remaining.size() >= 2 &&
-         (remaining.back().get() == same || shapeOf(*remaining.back()) == shape)) {
-    r.skipped.push_back(std::move(remaining.back()));
-    remaining.pop_back();
+  r.hasSetAside = true;
+  while (true) {
+    const ItemStackView next = stack.toTry();
+    if (next.size() < 2 || !(next.back().get() == item || shapeOf(*next.back()) == shape)) return;
+    stack.setAsideNext();
   }
 }
 
@@ -57,16 +42,15 @@ void startNewRow(OpenRegion& r) {
   r.previous.reset();
 }
 
-// An item that fits nowhere at the current position waits in the skipped list. When nothing is
-// left to try, the skipped items go back on the stack and a new row starts, or, when the row is
+// An item that fits nowhere at the current position waits set aside. When nothing is left to
+// try, the items set aside go back on the stack and a new row starts, or, when the row is
 // still empty, the layer ends (the region is closed with the stack restored).
-void setAside(OpenRegion& r, ItemRef&& item, ItemStack& remaining) {
-  if (!remaining.empty()) {
-    skipWithItsCopies(r, std::move(item), remaining);
+void setAside(OpenRegion& r, const Item* item, SetAsideStack& stack) {
+  if (!stack.empty()) {
+    setAsideWithItsCopies(r, item, stack);
     return;
   }
-  r.skipped.push_back(std::move(item));
-  putSkippedBack(r, remaining);
+  putSetAsideBack(r, stack);
   if (r.x > r.region.x0) {
     startNewRow(r);
   } else {
@@ -101,11 +85,11 @@ std::optional<Region> gapBehind(const OpenRegion& r, double itemX) {
 }
 
 // The item placed becomes the one its row's next item follows; false when nothing is left.
-bool finishItem(OpenRegion& r, ItemStack& remaining) {
+bool finishItem(OpenRegion& r, SetAsideStack& stack) {
   r.previous = std::move(r.current);
   r.current.reset();
-  if (remaining.empty() && !r.skipped.empty()) putSkippedBack(r, remaining);
-  return !remaining.empty();
+  if (stack.empty() && r.hasSetAside) putSetAsideBack(r, stack);
+  return !stack.empty();
 }
 
 }  // namespace
@@ -130,7 +114,7 @@ double LayerFiller::PlacedWeight::of(const std::vector<PlacedItem>& placed) {
 LayerFiller::LayerFiller(OrientationChooser& chooser)
     : chooser_(chooser), capacity_(chooser.box().payloadCapacity()) {}
 
-bool LayerFiller::dropsNothing(const ItemStack& remaining,
+bool LayerFiller::dropsNothing(ItemStackView remaining,
                                const std::vector<PlacedItem>& placed) {
   if (capacity_ < 0) return true;
   const double left = capacity_ - placedWeight_.of(placed);
@@ -154,35 +138,36 @@ Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& plac
 const Layer& LayerFiller::fillLayerInPlace(ItemStack& remaining, std::vector<PlacedItem>& placed,
                                            const Region& region, bool checkStability,
                                            std::optional<OrientedItem> firstOrientation) {
+  SetAsideStack stack(remaining);
   // Storage for the whole layer at once; new each time when fillLayer hands the layer out.
-  regions_.open(region, std::move(firstOrientation)).layer.reserve(remaining.size());
+  regions_.open(region, std::move(firstOrientation), stack.mark()).layer.reserve(remaining.size());
   while (true) {
-    const std::optional<Region> inner =
-        advance(regions_.innermost(), remaining, placed, checkStability);
+    const std::optional<Region> inner = advance(regions_.innermost(), stack, placed, checkStability);
     if (inner) {
-      regions_.open(*inner, std::nullopt);
+      regions_.open(*inner, std::nullopt, stack.mark());
     } else if (regions_.size() > 1) {
       regions_.closeInnermost();
     } else {
       regions_.clear();
+      stack.close();
       return regions_.outermost().layer;
     }
   }
 }
 
-std::optional<Region> LayerFiller::advance(OpenRegion& r, ItemStack& remaining,
+std::optional<Region> LayerFiller::advance(OpenRegion& r, SetAsideStack& stack,
                                            std::vector<PlacedItem>& placed,
                                            bool checkStability) {
   using Next = OpenRegion::Next;
   while (true) {
     switch (r.next) {
       case Next::Start:
-        if (!worthFilling(r, remaining, placed)) return std::nullopt;
+        if (!worthFilling(r, stack.toTry(), placed)) return std::nullopt;
         r.next = Next::Item;
         break;
       case Next::Item:
-        if (!placeNextItem(r, remaining, placed, checkStability)) {
-          if (r.next == Next::Closed || remaining.empty()) return std::nullopt;
+        if (!placeNextItem(r, stack, placed, checkStability)) {
+          if (r.next == Next::Closed || stack.empty()) return std::nullopt;
           break;  // the item was dropped, or a new row begins
         }
         r.next = Next::Gap;
@@ -196,7 +181,7 @@ std::optional<Region> LayerFiller::advance(OpenRegion& r, ItemStack& remaining,
         break;
       }
       case Next::ItemDone:
-        if (!finishItem(r, remaining)) return std::nullopt;
+        if (!finishItem(r, stack)) return std::nullopt;
         r.next = Next::Item;
         break;
       case Next::Closed:
@@ -205,42 +190,44 @@ std::optional<Region> LayerFiller::advance(OpenRegion& r, ItemStack& remaining,
   }
 }
 
-bool LayerFiller::worthFilling(const OpenRegion&, const ItemStack& remaining,
+bool LayerFiller::worthFilling(const OpenRegion&, ItemStackView toTry,
                                const std::vector<PlacedItem>&) {
-  return !remaining.empty();
+  return !toTry.empty();
 }
 
 // Takes the next item and places it at the current position; false when it was dropped or set
 // aside instead; the region is closed when no further row can begin.
-bool LayerFiller::placeNextItem(OpenRegion& r, ItemStack& remaining,
+bool LayerFiller::placeNextItem(OpenRegion& r, SetAsideStack& stack,
                                 std::vector<PlacedItem>& placed, bool checkStability) {
   const Room room(r.region.xEnd - r.x, r.region.yEnd - r.y, r.region.freeDepth);
   // Nothing is placed while items are set aside here, so what the box can still carry stays.
   const double left = capacity_ >= 0 ? capacity_ - placedWeight_.of(placed) : 0;
   // Items that do not fit are set aside one after the other without leaving this position.
   while (true) {
-    ItemRef item = takeNext(remaining);
+    const ItemRef& item = stack.takeNext();
     // Strictly greater: an item that uses up exactly what is left still goes in.
     if (capacity_ >= 0 && weightOf(*item) > left) {
-      if (remaining.empty() && !r.skipped.empty()) putSkippedBack(r, remaining);
+      stack.takeOut();
+      if (stack.empty() && r.hasSetAside) putSetAsideBack(r, stack);
       return false;
     }
     std::optional<OrientedItem> orientation =
-        orientationFor(r, item, room, remaining, checkStability);
+        orientationFor(r, item, room, stack.toTry(), checkStability);
     if (orientation) {
+      stack.takeOut();  // the orientation holds the item
       place(r, std::move(*orientation), placed);
       return true;
     }
-    // With other items left, setAside only skips this one, and the next is tried here.
-    const bool tryNext = !remaining.empty();
-    setAside(r, std::move(item), remaining);
+    // With other items left, setAside only sets this one aside, and the next is tried here.
+    const bool tryNext = !stack.empty();
+    setAside(r, item.get(), stack);
     if (!tryNext) return false;
   }
 }
 
 std::optional<OrientedItem> LayerFiller::orientationFor(OpenRegion& r, const ItemRef& item,
                                                         const Room& room,
-                                                        const ItemStack& nextItems,
+                                                        ItemStackView nextItems,
                                                         bool checkStability) {
   if (r.firstOrientation && r.firstOrientation->item == item) {
     std::optional<OrientedItem> first = std::move(r.firstOrientation);

@@ -6,6 +6,7 @@
 
 #include "fill/open_region.h"
 #include "fill/room.h"
+#include "fill/set_aside_stack.h"
 #include "model/item.h"
 #include "model/layer.h"
 #include "model/placed_item.h"
@@ -43,7 +44,7 @@ class LayerFiller {
                                         std::optional<OrientedItem> firstOrientation = {});
 
   // Whether no remaining item is too heavy for what the box can still carry.
-  bool dropsNothing(const ItemStack& remaining, const std::vector<PlacedItem>& placed);
+  bool dropsNothing(ItemStackView remaining, const std::vector<PlacedItem>& placed);
 
   // Tells the filler that a placed list it was given has been cut back and refilled.
   void forgetPlacedWeight() { placedWeight_ = PlacedWeight{}; }
@@ -51,8 +52,8 @@ class LayerFiller {
  protected:
   // The steps a faster filler may shorten. Each does the plain step here.
 
-  // Whether the region's rows are run at all: only while items are left.
-  virtual bool worthFilling(const OpenRegion& r, const ItemStack& remaining,
+  // Whether the region's rows are run at all: only while items are left to try.
+  virtual bool worthFilling(const OpenRegion& r, ItemStackView toTry,
                             const std::vector<PlacedItem>& placed);
   // Whether the chooser may find the item a place in the free room at the region's current
   // position: the plain filler asks it about every item.
@@ -79,12 +80,12 @@ class LayerFiller {
   };
 
   // Runs the innermost region until it needs a region inside it filled (returned) or is done.
-  std::optional<Region> advance(OpenRegion& r, ItemStack& remaining,
+  std::optional<Region> advance(OpenRegion& r, SetAsideStack& stack,
                                 std::vector<PlacedItem>& placed, bool checkStability);
-  bool placeNextItem(OpenRegion& r, ItemStack& remaining, std::vector<PlacedItem>& placed,
+  bool placeNextItem(OpenRegion& r, SetAsideStack& stack, std::vector<PlacedItem>& placed,
                      bool checkStability);
   std::optional<OrientedItem> orientationFor(OpenRegion& r, const ItemRef& item,
-                                             const Room& room, const ItemStack& nextItems,
+                                             const Room& room, ItemStackView nextItems,
                                              bool checkStability);
 
   OrientationChooser& chooser_;

@@ -12,7 +12,7 @@ namespace {
 
 // Whether no item fits the region's corner, the most room any of its positions offers.
 // `smallest` holds the smallest sides of the items, or of any list of items that includes them.
-bool nothingFits(const Region& region, const ItemStack& remaining, const SortedTriple& smallest) {
+bool nothingFits(const Region& region, ItemStackView remaining, const SortedTriple& smallest) {
   const Room room = roomOf(region);
   return takesNoneOf(room, smallest) ||
          std::none_of(remaining.begin(), remaining.end(),
@@ -75,16 +75,16 @@ const Layer& LayerFillerWithShortcuts::fillLayerInPlace(
 // A region no item fits and none would be dropped from would only see the stack shuffled and put
 // back as it was; stacks above items and gaps behind them are mostly such regions. Only with no
 // first orientation to place: that one is placed without asking whether it fits.
-bool LayerFillerWithShortcuts::worthFilling(const OpenRegion& r, const ItemStack& remaining,
+bool LayerFillerWithShortcuts::worthFilling(const OpenRegion& r, ItemStackView toTry,
                                             const std::vector<PlacedItem>& placed) {
-  if (!LayerFiller::worthFilling(r, remaining, placed)) return false;
+  if (!LayerFiller::worthFilling(r, toTry, placed)) return false;
   return !(shortcuts_.layerSkipsEmptyRegions && !r.firstOrientation &&
-           nothingFits(r.region, remaining, smallestSides_) && dropsNothingLeft(remaining, placed));
+           nothingFits(r.region, toTry, smallestSides_) && dropsNothingLeft(toTry, placed));
 }
 
 // When even the heaviest item the layer began with is carried, none left is dropped, and the
 // stack need not be read.
-bool LayerFillerWithShortcuts::dropsNothingLeft(const ItemStack& remaining,
+bool LayerFillerWithShortcuts::dropsNothingLeft(ItemStackView remaining,
                                                 const std::vector<PlacedItem>& placed) {
   return carriesUpTo(heaviest_, placed) || dropsNothing(remaining, placed);
 }

@@ -23,13 +23,13 @@ class LayerFillerWithShortcuts final : public LayerFiller {
                                 std::optional<OrientedItem> firstOrientation) override;
 
  protected:
-  bool worthFilling(const OpenRegion& r, const ItemStack& remaining,
+  bool worthFilling(const OpenRegion& r, ItemStackView toTry,
                     const std::vector<PlacedItem>& placed) override;
   bool mayHaveCandidate(const Item& item, const Room& room) const override;
 
  private:
   // dropsNothing, answered from the heaviest item when that is carried.
-  bool dropsNothingLeft(const ItemStack& remaining, const std::vector<PlacedItem>& placed);
+  bool dropsNothingLeft(ItemStackView remaining, const std::vector<PlacedItem>& placed);
 
   Shortcuts shortcuts_;
   // The smallest sides of the stack the layer being filled began with (see smallestSides).

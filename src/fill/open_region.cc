@@ -26,8 +26,8 @@ OpenRegions::~OpenRegions() {
   if (spares.size() >= kMaxSpares || regions_.empty() || regions_.size() > kMaxRegionsKept) {
     return;
   }
-  // Nothing may keep items alive past the filler; the lists keep their storage.
-  for (OpenRegion& region : regions_) region.open(Region{}, std::nullopt);
+  // Nothing may keep items alive past the filler; the layers keep their storage.
+  for (OpenRegion& region : regions_) region.open(Region{}, std::nullopt, 0);
   try {
     spares.push_back(std::move(regions_));
   } catch (...) {

@@ -20,8 +20,9 @@ struct Region {
   double layerDepth;
 };
 
-// A region being filled and where its filling stands: the row being laid, the items skipped in
-// it, and the layer its items (and those of the regions inside it) make.
+// A region being filled and where its filling stands: the row being laid, where the items set
+// aside in it begin on the stack, and the layer its items (and those of the regions inside it)
+// make.
 struct OpenRegion {
   // What the region does when its turn comes again.
   enum class Next { Start, Item, Gap, ItemDone, Closed };
@@ -34,11 +35,12 @@ struct OpenRegion {
   double rowLength = 0;                  // the longest item placed in the current row
   std::optional<OrientedItem> previous;  // placed last in the current row
   std::optional<OrientedItem> current;   // placed just now, waiting for its stack and gap
-  ItemStack skipped;
+  std::size_t setAsideFrom = 0;          // the stack's mark when the region opened
+  bool hasSetAside = false;              // whether items wait set aside above the items to try
   Next next = Next::Start;
 
-  // Starts afresh for a region; the lists keep their storage for the next region.
-  void open(const Region& newRegion, std::optional<OrientedItem> first) {
+  // Starts afresh for a region; the layer keeps its storage for the next region.
+  void open(const Region& newRegion, std::optional<OrientedItem> first, std::size_t mark) {
     region = newRegion;
     firstOrientation = std::move(first);
     layer.clear();
@@ -47,7 +49,8 @@ struct OpenRegion {
     rowLength = 0;
     previous.reset();
     current.reset();
-    skipped.clear();
+    setAsideFrom = mark;
+    hasSetAside = false;
     next = Next::Start;
   }
 };
@@ -55,9 +58,9 @@ struct OpenRegion {
 // The regions being filled, outermost first. The stack above an item and the gap behind it are
 // regions inside the one being filled; they wait here rather than on the call stack, because a
 // tower of thin items nests them as deep as there are items.
-// Closed regions stay in place so that their lists keep their storage for the next ones, and the
-// storage of a list that is done goes to the next list made on the same thread (every trial fill
-// of the lookahead makes one).
+// Closed regions stay in place so that their layers keep their storage for the next ones, and
+// the storage of a list that is done goes to the next list made on the same thread (every trial
+// fill of the lookahead makes one).
 class OpenRegions {
  public:
   OpenRegions();
@@ -69,11 +72,13 @@ class OpenRegions {
   OpenRegion& innermost() { return regions_[open_ - 1]; }
   OpenRegion& outermost() { return regions_[0]; }
 
-  // Opens a region inside the innermost one (or the outermost, when none is open).
-  OpenRegion& open(const Region& region, std::optional<OrientedItem> firstOrientation) {
+  // Opens a region inside the innermost one (or the outermost, when none is open); `mark` is the
+  // stack's, where the items the region sets aside will begin.
+  OpenRegion& open(const Region& region, std::optional<OrientedItem> firstOrientation,
+                   std::size_t mark) {
     if (open_ == regions_.size()) regions_.emplace_back();
     OpenRegion& opened = regions_[open_++];
-    opened.open(region, std::move(firstOrientation));
+    opened.open(region, std::move(firstOrientation), mark);
     return opened;
   }
 

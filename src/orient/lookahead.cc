@@ -29,7 +29,7 @@ std::shared_ptr<const ItemSorter> lookaheadItemOrder() {
 // The items the question looks at, next item first, in a pool whose sorted view is made.
 ItemPool nextItemsPool(const LookaheadQuestion& question) {
   const std::size_t n = lookaheadItemsLookedAt(question);
-  const ItemStack& next = question.nextItems;
+  const ItemStackView next = question.nextItems;
   ItemPool pool(lookaheadItemOrder());
   pool.reserve(n);
   for (std::size_t i = 0; i < n; ++i) pool.add(next[next.size() - 1 - i]);

@@ -17,7 +17,7 @@ struct LookaheadQuestion {
   double freeLength;
   double freeDepth;
   double rowLength;
-  const ItemStack& nextItems;  // the last element is the next item
+  ItemStackView nextItems;  // the last element is the next item
 };
 
 // v x 1e6 rounded half away from zero, as the lookahead's keys hold their values.
@@ -65,7 +65,7 @@ LookaheadKey makeLookaheadKey(const LookaheadQuestion& question, const OrientedI
   if (!nextItemsPart) {
     const std::size_t n = lookaheadItemsLookedAt(question);
     w[6] = static_cast<std::int64_t>(n);
-    const ItemStack& next = question.nextItems;
+    const ItemStackView next = question.nextItems;
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t at = 7 + 5 * i;
       withItemData(*next[next.size() - 1 - i], [&w, at, micros](const auto& item) {

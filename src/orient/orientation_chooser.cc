@@ -157,7 +157,7 @@ bool OrientationChooser::computeStable(const ItemRef& item) const {
 }
 
 std::optional<OrientedItem> OrientationChooser::chooseOrientation(
-    const ItemRef& item, const OrientedItem* previous, const ItemStack& nextItems,
+    const ItemRef& item, const OrientedItem* previous, ItemStackView nextItems,
     double freeWidth, double freeLength, double freeDepth, double rowLength,
     bool checkStability) {
   // The list of this chooser's previous choice is reused: a choice never nests inside another

@@ -9,13 +9,12 @@
 #include "base/engine_options.h"
 #include "model/box.h"
 #include "model/oriented_item.h"
+#include "orient/item_stack.h"
 
 namespace varbex {
 
 class OrientationRanking;
 class TrialPacker;
-
-using ItemStack = std::vector<ItemRef>;  // the last element is the next item to try
 
 // Decides in which orientation an item goes at one free position, or that it does not go there.
 // Lives for one trial packing of one box and remembers, per item shape, whether the item can
@@ -53,7 +52,7 @@ class OrientationChooser {
 
   // The best-ranked candidate, or nothing when no orientation may be placed here.
   std::optional<OrientedItem> chooseOrientation(const ItemRef& item, const OrientedItem* previous,
-                                                const ItemStack& nextItems, double freeWidth,
+                                                ItemStackView nextItems, double freeWidth,
                                                 double freeLength, double freeDepth,
                                                 double rowLength, bool checkStability);
 

@@ -38,7 +38,7 @@ bool liesFlat(const OrientedItem& o, double smallest) {
 
 OrientationRanking::OrientationRanking(const OrientationChooser& chooser, bool lookaheadDisabled,
                                        double freeWidth, double freeLength, double freeDepth,
-                                       const ItemStack& nextItems, double rowLength)
+                                       ItemStackView nextItems, double rowLength)
     : chooser_(chooser),
       lookaheadDisabled_(lookaheadDisabled),
       freeWidth_(freeWidth),

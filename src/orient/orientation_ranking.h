@@ -18,7 +18,7 @@ namespace varbex {
 class OrientationRanking {
  public:
   OrientationRanking(const OrientationChooser& chooser, bool lookaheadDisabled, double freeWidth,
-                     double freeLength, double freeDepth, const ItemStack& nextItems,
+                     double freeLength, double freeDepth, ItemStackView nextItems,
                      double rowLength);
 
   // -1 when p goes first, 1 when q does, 0 when held equal.
@@ -42,7 +42,7 @@ class OrientationRanking {
   double freeWidth_;
   double freeLength_;
   double freeDepth_;
-  const ItemStack& nextItems_;
+  ItemStackView nextItems_;
   double rowLength_;
   bool sameShapeRestKnown_ = false;
   bool sameShapeRest_ = false;
