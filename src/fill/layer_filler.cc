@@ -24,12 +24,13 @@ void putSetAsideBack(OpenRegion& r, SetAsideStack& stack) {
 
 // Copies of an item that did not fit are not offered again in this row; the last item of the
 // stack always stays so that the row goes on.
-void setAsideWithItsCopies(OpenRegion& r, const Item* item, SetAsideStack& stack) {
-  const SortedTriple shape = shapeOf(*item);
+void setAsideWithItsCopies(OpenRegion& r, const StackedItem& item, SetAsideStack& stack) {
+  const Item* const same = item.item();
+  const SortedTriple shape = item.shape();
   r.hasSetAside = true;
   while (true) {
-    const ItemStackView next = stack.toTry();
-    if (next.size() < 2 || !(next.back().get() == item || shapeOf(*next.back()) == shape)) return;
+    const StackedItems next = stack.stackedToTry();
+    if (next.size() < 2 || !(next.back().item() == same || next.back().shape() == shape)) return;
     stack.setAsideNext();
   }
 }
@@ -45,7 +46,7 @@ void startNewRow(OpenRegion& r) {
 // An item that fits nowhere at the current position waits set aside. When nothing is left to
 // try, the items set aside go back on the stack and a new row starts, or, when the row is
 // still empty, the layer ends (the region is closed with the stack restored).
-void setAside(OpenRegion& r, const Item* item, SetAsideStack& stack) {
+void setAside(OpenRegion& r, const StackedItem& item, SetAsideStack& stack) {
   if (!stack.empty()) {
     setAsideWithItsCopies(r, item, stack);
     return;
@@ -122,6 +123,13 @@ bool LayerFiller::dropsNothing(ItemStackView remaining,
                       [left](const ItemRef& item) { return weightOf(*item) > left; });
 }
 
+bool LayerFiller::dropsNothing(StackedItems remaining, const std::vector<PlacedItem>& placed) {
+  if (capacity_ < 0) return true;
+  const double left = capacity_ - placedWeight_.of(placed);
+  return std::none_of(remaining.begin(), remaining.end(),
+                      [left](const StackedItem& item) { return item.weight() > left; });
+}
+
 bool LayerFiller::carriesUpTo(double heaviest, const std::vector<PlacedItem>& placed) {
   return capacity_ < 0 || !(heaviest > capacity_ - placedWeight_.of(placed));
 }
@@ -138,7 +146,8 @@ Layer LayerFiller::fillLayer(ItemStack& remaining, std::vector<PlacedItem>& plac
 const Layer& LayerFiller::fillLayerInPlace(ItemStack& remaining, std::vector<PlacedItem>& placed,
                                            const Region& region, bool checkStability,
                                            std::optional<OrientedItem> firstOrientation) {
-  SetAsideStack stack(remaining);
+  SetAsideStack stack(remaining, stacked_);
+  layerBegins(stack.stackedToTry());
   // Storage for the whole layer at once; new each time when fillLayer hands the layer out.
   regions_.open(region, std::move(firstOrientation), stack.mark()).layer.reserve(remaining.size());
   while (true) {
@@ -162,7 +171,7 @@ std::optional<Region> LayerFiller::advance(OpenRegion& r, SetAsideStack& stack,
   while (true) {
     switch (r.next) {
       case Next::Start:
-        if (!worthFilling(r, stack.toTry(), placed)) return std::nullopt;
+        if (!worthFilling(r, stack, placed)) return std::nullopt;
         r.next = Next::Item;
         break;
       case Next::Item:
@@ -190,9 +199,9 @@ std::optional<Region> LayerFiller::advance(OpenRegion& r, SetAsideStack& stack,
   }
 }
 
-bool LayerFiller::worthFilling(const OpenRegion&, ItemStackView toTry,
+bool LayerFiller::worthFilling(const OpenRegion&, const SetAsideStack& stack,
                                const std::vector<PlacedItem>&) {
-  return !toTry.empty();
+  return !stack.empty();
 }
 
 // Takes the next item and places it at the current position; false when it was dropped or set
@@ -205,14 +214,15 @@ bool LayerFiller::placeNextItem(OpenRegion& r, SetAsideStack& stack,
   // Items that do not fit are set aside one after the other without leaving this position.
   while (true) {
     const ItemRef& item = stack.takeNext();
+    const StackedItem& stacked = stack.inHand();
     // Strictly greater: an item that uses up exactly what is left still goes in.
-    if (capacity_ >= 0 && weightOf(*item) > left) {
+    if (capacity_ >= 0 && stacked.weight() > left) {
       stack.takeOut();
       if (stack.empty() && r.hasSetAside) putSetAsideBack(r, stack);
       return false;
     }
     std::optional<OrientedItem> orientation =
-        orientationFor(r, item, room, stack.toTry(), checkStability);
+        orientationFor(r, item, stacked, room, stack.toTry(), checkStability);
     if (orientation) {
       stack.takeOut();  // the orientation holds the item
       place(r, std::move(*orientation), placed);
@@ -220,12 +230,13 @@ bool LayerFiller::placeNextItem(OpenRegion& r, SetAsideStack& stack,
     }
     // With other items left, setAside only sets this one aside, and the next is tried here.
     const bool tryNext = !stack.empty();
-    setAside(r, item.get(), stack);
+    setAside(r, stacked, stack);
     if (!tryNext) return false;
   }
 }
 
 std::optional<OrientedItem> LayerFiller::orientationFor(OpenRegion& r, const ItemRef& item,
+                                                        const StackedItem& stacked,
                                                         const Room& room,
                                                         ItemStackView nextItems,
                                                         bool checkStability) {
@@ -234,7 +245,7 @@ std::optional<OrientedItem> LayerFiller::orientationFor(OpenRegion& r, const Ite
     r.firstOrientation.reset();
     return first;
   }
-  if (!mayHaveCandidate(*item, room)) return std::nullopt;
+  if (!mayHaveCandidate(stacked, room)) return std::nullopt;
   return chooser_.chooseOrientation(item, r.previous ? &*r.previous : nullptr, nextItems,
                                     room.width, room.length, room.depth, r.rowLength,
                                     checkStability);

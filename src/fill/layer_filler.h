@@ -37,14 +37,14 @@ class LayerFiller {
                   bool checkStability, std::optional<OrientedItem> firstOrientation = {});
 
   // The same, but the layer stays with the filler, which reuses its storage: it is valid until the
-  // next call. For callers that need only the placed list and the layer's extents. Virtual so
-  // that a faster filler can ready what it needs for the layer before filling it.
-  virtual const Layer& fillLayerInPlace(ItemStack& remaining, std::vector<PlacedItem>& placed,
+  // next call. For callers that need only the placed list and the layer's extents.
+  const Layer& fillLayerInPlace(ItemStack& remaining, std::vector<PlacedItem>& placed,
                                         const Region& region, bool checkStability,
                                         std::optional<OrientedItem> firstOrientation = {});
 
   // Whether no remaining item is too heavy for what the box can still carry.
   bool dropsNothing(ItemStackView remaining, const std::vector<PlacedItem>& placed);
+  bool dropsNothing(StackedItems remaining, const std::vector<PlacedItem>& placed);
 
   // Tells the filler that a placed list it was given has been cut back and refilled.
   void forgetPlacedWeight() { placedWeight_ = PlacedWeight{}; }
@@ -52,12 +52,14 @@ class LayerFiller {
  protected:
   // The steps a faster filler may shorten. Each does the plain step here.
 
+  // A layer begins with these items on the stack: a faster filler notes what it needs of them.
+  virtual void layerBegins(StackedItems) {}
   // Whether the region's rows are run at all: only while items are left to try.
-  virtual bool worthFilling(const OpenRegion& r, ItemStackView toTry,
+  virtual bool worthFilling(const OpenRegion& r, const SetAsideStack& stack,
                             const std::vector<PlacedItem>& placed);
   // Whether the chooser may find the item a place in the free room at the region's current
   // position: the plain filler asks it about every item.
-  virtual bool mayHaveCandidate(const Item&, const Room&) const { return true; }
+  virtual bool mayHaveCandidate(const StackedItem&, const Room&) const { return true; }
 
   // Whether the box can still carry an item as heavy as `heaviest`, and so any lighter one (an
   // item whose weight is not a number is never too heavy).
@@ -85,13 +87,14 @@ class LayerFiller {
   bool placeNextItem(OpenRegion& r, SetAsideStack& stack, std::vector<PlacedItem>& placed,
                      bool checkStability);
   std::optional<OrientedItem> orientationFor(OpenRegion& r, const ItemRef& item,
-                                             const Room& room, ItemStackView nextItems,
-                                             bool checkStability);
+                                             const StackedItem& stacked, const Room& room,
+                                             ItemStackView nextItems, bool checkStability);
 
   OrientationChooser& chooser_;
   double capacity_;  // the box's payload capacity, -1 when unlimited
   PlacedWeight placedWeight_;
   OpenRegions regions_;
+  std::vector<StackedItem> stacked_;  // the array beside the stack, its storage kept
 };
 
 }  // namespace varbex

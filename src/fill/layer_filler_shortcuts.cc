@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <utility>
 
 #include "fill/room.h"
 
@@ -12,11 +11,11 @@ namespace {
 
 // Whether no item fits the region's corner, the most room any of its positions offers.
 // `smallest` holds the smallest sides of the items, or of any list of items that includes them.
-bool nothingFits(const Region& region, ItemStackView remaining, const SortedTriple& smallest) {
+bool nothingFits(const Region& region, StackedItems remaining, const SortedTriple& smallest) {
   const Room room = roomOf(region);
   return takesNoneOf(room, smallest) ||
          std::none_of(remaining.begin(), remaining.end(),
-                      [&room](const ItemRef& item) { return fitsSomehow(*item, room); });
+                      [&room](const StackedItem& item) { return fitsSomehowAs(item, room); });
 }
 
 // The smallest sides of the items and the weight of the heaviest, read in one pass over them.
@@ -25,18 +24,16 @@ struct StackBounds {
   double heaviest;
 };
 
-StackBounds boundsOf(const ItemStack& items) {
+StackBounds boundsOf(StackedItems items) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   SortedTriple smallest(kInf, kInf, kInf);
   bool sidesKnown = true;
   double heaviest = -kInf;
-  for (const ItemRef& item : items) {
-    const auto [shape, weight] = withItemData(*item, [](const auto& i) {
-      return std::pair<SortedTriple, double>(i.shape(), i.weight());
-    });
+  for (const StackedItem& item : items) {
     // Not a number compares false, so it never becomes the heaviest.
-    if (weight > heaviest) heaviest = weight;
+    if (item.weight() > heaviest) heaviest = item.weight();
     if (!sidesKnown) continue;
+    const SortedTriple shape = item.shape();
     if (std::isnan(shape.low) || std::isnan(shape.middle) || std::isnan(shape.high)) {
       sidesKnown = false;
       continue;
@@ -52,48 +49,39 @@ StackBounds boundsOf(const ItemStack& items) {
 
 }  // namespace
 
-const Layer& LayerFillerWithShortcuts::fillLayerInPlace(
-    ItemStack& remaining, std::vector<PlacedItem>& placed, const Region& region,
-    bool checkStability, std::optional<OrientedItem> firstOrientation) {
-  // No item joins the stack during the call, so these sides stay below those of what is left,
-  // and no item left is heavier than this one.
-  if (shortcuts_.layerSkipsEmptyRegions) {
-    if (limitsWeight()) {
-      const StackBounds bounds = boundsOf(remaining);
-      smallestSides_ = bounds.smallestSides;
-      heaviest_ = bounds.heaviest;
-    } else {
-      // Without a weight limit nothing is dropped, and the weights need not be read.
-      smallestSides_ = smallestSides(remaining);
-      heaviest_ = std::numeric_limits<double>::infinity();
-    }
-  }
-  return LayerFiller::fillLayerInPlace(remaining, placed, region, checkStability,
-                                       std::move(firstOrientation));
+// No item joins the stack during the layer, so these sides stay below those of what is left, and
+// no item left is heavier than this one.
+void LayerFillerWithShortcuts::layerBegins(StackedItems stack) {
+  if (!shortcuts_.layerSkipsEmptyRegions) return;
+  const StackBounds bounds = boundsOf(stack);
+  smallestSides_ = bounds.smallestSides;
+  // Without a weight limit nothing is dropped, whatever the weights.
+  heaviest_ = limitsWeight() ? bounds.heaviest : std::numeric_limits<double>::infinity();
 }
 
 // A region no item fits and none would be dropped from would only see the stack shuffled and put
 // back as it was; stacks above items and gaps behind them are mostly such regions. Only with no
 // first orientation to place: that one is placed without asking whether it fits.
-bool LayerFillerWithShortcuts::worthFilling(const OpenRegion& r, ItemStackView toTry,
+bool LayerFillerWithShortcuts::worthFilling(const OpenRegion& r, const SetAsideStack& stack,
                                             const std::vector<PlacedItem>& placed) {
-  if (!LayerFiller::worthFilling(r, toTry, placed)) return false;
+  if (!LayerFiller::worthFilling(r, stack, placed)) return false;
+  const StackedItems toTry = stack.stackedToTry();
   return !(shortcuts_.layerSkipsEmptyRegions && !r.firstOrientation &&
            nothingFits(r.region, toTry, smallestSides_) && dropsNothingLeft(toTry, placed));
 }
 
 // When even the heaviest item the layer began with is carried, none left is dropped, and the
 // stack need not be read.
-bool LayerFillerWithShortcuts::dropsNothingLeft(ItemStackView remaining,
+bool LayerFillerWithShortcuts::dropsNothingLeft(StackedItems remaining,
                                                 const std::vector<PlacedItem>& placed) {
   return carriesUpTo(heaviest_, placed) || dropsNothing(remaining, placed);
 }
 
 // Most items tried at a position fit there in no orientation at all; the chooser would find no
 // candidate for them.
-bool LayerFillerWithShortcuts::mayHaveCandidate(const Item& item, const Room& room) const {
+bool LayerFillerWithShortcuts::mayHaveCandidate(const StackedItem& item, const Room& room) const {
   if (!shortcuts_.chooserAsksFittingItemsOnly) return LayerFiller::mayHaveCandidate(item, room);
-  return fitsSomehow(item, room);
+  return fitsSomehowAs(item, room);
 }
 
 }  // namespace varbex

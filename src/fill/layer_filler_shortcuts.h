@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <vector>
 
 #include "base/engine_options.h"
@@ -18,18 +17,15 @@ class LayerFillerWithShortcuts final : public LayerFiller {
   LayerFillerWithShortcuts(OrientationChooser& chooser, const Shortcuts& shortcuts)
       : LayerFiller(chooser), shortcuts_(shortcuts) {}
 
-  const Layer& fillLayerInPlace(ItemStack& remaining, std::vector<PlacedItem>& placed,
-                                const Region& region, bool checkStability,
-                                std::optional<OrientedItem> firstOrientation) override;
-
  protected:
-  bool worthFilling(const OpenRegion& r, ItemStackView toTry,
+  void layerBegins(StackedItems stack) override;
+  bool worthFilling(const OpenRegion& r, const SetAsideStack& stack,
                     const std::vector<PlacedItem>& placed) override;
-  bool mayHaveCandidate(const Item& item, const Room& room) const override;
+  bool mayHaveCandidate(const StackedItem& item, const Room& room) const override;
 
  private:
   // dropsNothing, answered from the heaviest item when that is carried.
-  bool dropsNothingLeft(ItemStackView remaining, const std::vector<PlacedItem>& placed);
+  bool dropsNothingLeft(StackedItems remaining, const std::vector<PlacedItem>& placed);
 
   Shortcuts shortcuts_;
   // The smallest sides of the stack the layer being filled began with (see smallestSides).

@@ -5,13 +5,40 @@
 
 namespace varbex {
 
+namespace {
+
+bool sameItems(const ItemStack& items, const std::vector<StackedItem>& stacked) {
+  if (items.size() != stacked.size()) return false;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].get() != stacked[i].item()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+SetAsideStack::SetAsideStack(ItemStack& items, std::vector<StackedItem>& stacked)
+    : items_(items), stacked_(stacked), toTry_(items.size()), firstGap_(items.size()) {
+  // A layer mostly begins with what the layer before left, or a copy of it, and the array that
+  // layer left behind is still right: items never change, so the same objects tell.
+  sameAsLastLayer_ = sameItems(items_, stacked_);
+  if (sameAsLastLayer_) return;
+  stacked_.clear();
+  stacked_.reserve(items_.size());
+  for (const ItemRef& item : items_) stacked_.emplace_back(*item);
+}
+
 void SetAsideStack::putBack(std::size_t mark) {
   // Below the mark are only this region's set-aside items and the gaps of items taken out while
   // it was open: the regions inside it have put theirs back and closed.
   std::size_t kept = std::min(firstGap_, mark);
-  while (kept < mark && items_[kept]) ++kept;
+  while (kept < mark && stacked_[kept].item()) ++kept;
   for (std::size_t i = kept; i < mark; ++i) {
-    if (items_[i]) items_[kept++] = std::move(items_[i]);
+    if (!stacked_[i].item()) continue;
+    items_[kept] = std::move(items_[i]);
+    stacked_[kept] = stacked_[i];
+    stacked_[i].markTakenOut();  // the place it left is a gap like any other
+    ++kept;
   }
   toTry_ = kept;
   firstGap_ = kept;
