@@ -23,7 +23,8 @@ Room roomOf(const Region& region);
 // memo lasts.
 class LayerFiller {
  public:
-  // The chooser is the caller's and must outlive the filler.
+  // The chooser is the caller's and must outlive the filler, and so must every item it is given
+  // (as the items of its trial packing do): it knows an item it has seen by its address.
   explicit LayerFiller(OrientationChooser& chooser);
   virtual ~LayerFiller() = default;
   LayerFiller(const LayerFiller&) = delete;

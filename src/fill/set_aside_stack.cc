@@ -21,8 +21,7 @@ SetAsideStack::SetAsideStack(ItemStack& items, std::vector<StackedItem>& stacked
     : items_(items), stacked_(stacked), toTry_(items.size()), firstGap_(items.size()) {
   // A layer mostly begins with what the layer before left, or a copy of it, and the array that
   // layer left behind is still right: items never change, so the same objects tell.
-  sameAsLastLayer_ = sameItems(items_, stacked_);
-  if (sameAsLastLayer_) return;
+  if (sameItems(items_, stacked_)) return;
   stacked_.clear();
   stacked_.reserve(items_.size());
   for (const ItemRef& item : items_) stacked_.emplace_back(*item);

@@ -87,8 +87,6 @@ class SetAsideStack {
   ItemStackView toTry() const { return ItemStackView(items_.data(), toTry_); }
   StackedItems stackedToTry() const { return StackedItems(stacked_.data(), toTry_); }
   bool empty() const { return toTry_ == 0; }
-  // Whether the stack began as the one the filler's last layer left, item for item.
-  bool sameAsLastLayer() const { return sameAsLastLayer_; }
 
   // Where the items set aside from now on begin.
   std::size_t mark() const { return toTry_; }
@@ -126,7 +124,6 @@ class SetAsideStack {
   // No place below this one is empty: the gaps lie above the items to try, and the latest item
   // taken out left the lowest.
   std::size_t firstGap_;
-  bool sameAsLastLayer_ = false;
   bool closed_ = false;
 };
 
