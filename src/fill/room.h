@@ -21,7 +21,7 @@ struct Room {
 
 // fitsSomehow for an item of any class, read through ItemType's own functions.
 template <typename ItemType>
-bool fitsSomehowAs(const ItemType& item, const Room& room) {
+[[gnu::always_inline]] inline bool fitsSomehowAs(const ItemType& item, const Room& room) {
   switch (item.rotationPolicy()) {
     case RotationPolicy::Never:
       return room.width >= item.width() && room.length >= item.length() &&

@@ -15,8 +15,10 @@ struct SortedTriple {
     if (middle < low) std::swap(low, middle);
   }
 
+  // All three compared at once rather than one after the other: whether two shapes are equal is
+  // what the scans over a stack ask most, and a guess on each side alone would often be wrong.
   bool operator==(const SortedTriple& other) const {
-    return low == other.low && middle == other.middle && high == other.high;
+    return (low == other.low) & (middle == other.middle) & (high == other.high);
   }
 };
 
