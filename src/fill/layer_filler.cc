@@ -24,13 +24,14 @@ void putSetAsideBack(OpenRegion& r, SetAsideStack& stack) {
 
 // Copies of an item that did not fit are not offered again in this row; the last item of the
 // stack always stays so that the row goes on.
-void setAsideWithItsCopies(OpenRegion& r, const StackedItem& item, SetAsideStack& stack) {
-  const Item* const same = item.item();
-  const SortedTriple shape = item.shape();
+// Each next item is a copy of the item just set aside above it exactly when it is one of the item
+// itself: the same object, or the same shape, which only a shape with a side not a number has
+// with nothing.
+void setAsideWithItsCopies(OpenRegion& r, SetAsideStack& stack) {
   r.hasSetAside = true;
   while (true) {
     const StackedItems next = stack.stackedToTry();
-    if (next.size() < 2 || !(next.back().item() == same || next.back().shape() == shape)) return;
+    if (next.size() < 2 || !next.back().copyOfAbove()) return;
     stack.setAsideNext();
   }
 }
@@ -46,9 +47,9 @@ void startNewRow(OpenRegion& r) {
 // An item that fits nowhere at the current position waits set aside. When nothing is left to
 // try, the items set aside go back on the stack and a new row starts, or, when the row is
 // still empty, the layer ends (the region is closed with the stack restored).
-void setAside(OpenRegion& r, const StackedItem& item, SetAsideStack& stack) {
+void setAside(OpenRegion& r, SetAsideStack& stack) {
   if (!stack.empty()) {
-    setAsideWithItsCopies(r, item, stack);
+    setAsideWithItsCopies(r, stack);
     return;
   }
   putSetAsideBack(r, stack);
@@ -230,7 +231,7 @@ bool LayerFiller::placeNextItem(OpenRegion& r, SetAsideStack& stack,
     }
     // With other items left, setAside only sets this one aside, and the next is tried here.
     const bool tryNext = !stack.empty();
-    setAside(r, stacked, stack);
+    setAside(r, stack);
     if (!tryNext) return false;
   }
 }

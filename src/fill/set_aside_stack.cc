@@ -25,6 +25,14 @@ SetAsideStack::SetAsideStack(ItemStack& items, std::vector<StackedItem>& stacked
   stacked_.clear();
   stacked_.reserve(items_.size());
   for (const ItemRef& item : items_) stacked_.emplace_back(*item);
+  linkCopies(0, stacked_.size());
+}
+
+// Items keep their places but where the gaps close, so only the items from the first closed gap
+// on, and the one below it, get a new item above them.
+void SetAsideStack::linkCopies(std::size_t from, std::size_t to) {
+  if (from > 0) --from;
+  for (std::size_t i = from; i + 1 < to; ++i) stacked_[i].setCopyOfAbove(stacked_[i + 1]);
 }
 
 void SetAsideStack::putBack(std::size_t mark) {
@@ -32,6 +40,7 @@ void SetAsideStack::putBack(std::size_t mark) {
   // it was open: the regions inside it have put theirs back and closed.
   std::size_t kept = std::min(firstGap_, mark);
   while (kept < mark && stacked_[kept].item()) ++kept;
+  const std::size_t firstClosed = kept;
   for (std::size_t i = kept; i < mark; ++i) {
     if (!stacked_[i].item()) continue;
     items_[kept] = std::move(items_[i]);
@@ -39,6 +48,7 @@ void SetAsideStack::putBack(std::size_t mark) {
     stacked_[i].markTakenOut();  // the place it left is a gap like any other
     ++kept;
   }
+  linkCopies(firstClosed, kept);
   toTry_ = kept;
   firstGap_ = kept;
 }

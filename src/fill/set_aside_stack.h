@@ -39,14 +39,21 @@ class StackedItem {
   double weight() const { return weight_; }
   RotationPolicy rotationPolicy() const { return rotationPolicy_; }
   SortedTriple shape() const { return shape_; }
+  // Whether the item above this one in the stack is this very item or has its shape: a run of
+  // such items is what setting an item aside with its copies passes over.
+  bool copyOfAbove() const { return copyOfAbove_; }
 
   void markTakenOut() { item_ = nullptr; }
+  void setCopyOfAbove(const StackedItem& above) {
+    copyOfAbove_ = item_ == above.item_ || shape_ == above.shape_;
+  }
 
  private:
   const Item* item_;
   SortedTriple shape_;
   double width_, length_, depth_, weight_;
   RotationPolicy rotationPolicy_;
+  bool copyOfAbove_ = false;
 };
 
 // A stretch of that array: the items still to try, the next one last.
@@ -117,6 +124,9 @@ class SetAsideStack {
   }
 
  private:
+  // Tells the items in [from, to), and the one below, whether the one above is a copy.
+  void linkCopies(std::size_t from, std::size_t to);
+
   ItemStack& items_;
   std::vector<StackedItem>& stacked_;  // in step with items_
   std::size_t toTry_;                  // items_[0, toTry_) are still to try

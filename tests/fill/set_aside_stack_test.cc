@@ -1,6 +1,7 @@
 #include "fill/set_aside_stack.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <random>
 #include <string>
@@ -20,6 +21,10 @@ struct MovingStack {
   std::vector<ItemStack> setAside;  // one list per open region, innermost last
 };
 
+bool isCopy(const ItemRef& below, const ItemRef& above) {
+  return below == above || shapeOf(*below) == shapeOf(*above);
+}
+
 std::vector<const Item*> addresses(ItemStackView items) {
   std::vector<const Item*> out;
   for (const ItemRef& item : items) out.push_back(item.get());
@@ -33,14 +38,16 @@ std::vector<const Item*> addresses(StackedItems items) {
 }
 
 // Random walks of takes, removals, set-asides, nested regions and put-backs, as the filler makes
-// them, leave the items to try where the moving stack has them, and the array beside the stack
-// in step.
+// them, leave the items to try where the moving stack has them, the array beside the stack in
+// step, and each next item told whether the item taken above it is a copy.
 TEST(SetAsideStackTest, AgreesWithMovingTheItemsOnRandomWalks) {
   std::mt19937 random(5);
   std::vector<ItemRef> pool;
   for (int i = 0; i < 40; ++i) {
-    pool.push_back(std::make_shared<ConcreteItem>("I", "I", 1 + i % 3, 2, 3, i % 5,
+    const double width = i % 7 == 6 ? std::nan("") : 1 + i % 3;
+    pool.push_back(std::make_shared<ConcreteItem>("I", "I", width, 2, 3, i % 5,
                                                   RotationPolicy::BestFit));
+    if (i % 9 == 8) pool.push_back(pool.back());  // one object twice in a row
   }
   std::vector<StackedItem> stacked;
   for (int walk = 0; walk < 3000; ++walk) {
@@ -75,6 +82,10 @@ TEST(SetAsideStackTest, AgreesWithMovingTheItemsOnRandomWalks) {
         const ItemRef& item = stack.takeNext();
         ASSERT_EQ(item, model.toTry.back());
         ASSERT_EQ(stack.inHand().item(), item.get());
+        if (model.toTry.size() >= 2) {
+          ASSERT_EQ(stack.stackedToTry().back().copyOfAbove(),
+                    isCopy(model.toTry[model.toTry.size() - 2], item));
+        }
         if (step < 5) {
           stack.takeOut();
         } else {
