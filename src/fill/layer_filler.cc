@@ -23,10 +23,9 @@ void putSetAsideBack(OpenRegion& r, SetAsideStack& stack) {
 }
 
 // Copies of an item that did not fit are not offered again in this row; the last item of the
-// stack always stays so that the row goes on.
-// Each next item is a copy of the item just set aside above it exactly when it is one of the item
-// itself: the same object, or the same shape, which only a shape with a side not a number has
-// with nothing.
+// stack always stays so that the row goes on. Copies are the same object or the same shape, and
+// equal shapes are equal among themselves (a side that is not a number equals nothing), so a run
+// of copies of the item is a run of items each a copy of the one above it.
 void setAsideWithItsCopies(OpenRegion& r, SetAsideStack& stack) {
   r.hasSetAside = true;
   while (true) {
