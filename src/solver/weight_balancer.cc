@@ -182,6 +182,18 @@ std::optional<FilledBox> WeightBalancer::boxFor(const std::vector<ItemRef>& item
   return std::nullopt;
 }
 
+std::size_t WeightBalancer::FitKeyHash::operator()(const FitKey& key) const {
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  const auto fold = [&hash](const void* address) {
+    hash ^= static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(address));
+    hash *= 0x100000001b3ULL;
+    hash ^= hash >> 29;  // addresses differ mostly in their middle bits
+  };
+  for (const Item* item : key.first) fold(item);
+  fold(key.second);
+  return static_cast<std::size_t>(hash);
+}
+
 std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& items,
                                                    const BoxRef& box) {
   FitKey key;
@@ -192,6 +204,7 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
   if (found != fitMemo_.end()) return found->second;
 
   ItemPool pool(std::make_shared<DefaultItemSorter>());
+  pool.reserve(items.size());
   for (const ItemRef& item : items) pool.add(item);
   std::optional<FilledBox> result = packWholeWithShortcuts(pool, box, options_.shortcuts, contentFits_);
   fitMemo_.emplace(std::move(key), result);

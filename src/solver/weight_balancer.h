@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -50,13 +49,17 @@ class WeightBalancer {
 
  private:
   using FitKey = std::pair<std::vector<const Item*>, const Box*>;
+  struct FitKeyHash {
+    std::size_t operator()(const FitKey& key) const;
+  };
 
   bool undoesLastMove(double weight, std::size_t from, std::size_t to) const;
 
   BoxPool boxes_;
   EngineOptions options_;
   BalancingMove lastMove_;
-  std::map<FitKey, std::optional<FilledBox>> fitMemo_;
+  // Hashed, not ordered: its lookups compare long item lists, and nothing walks it in order.
+  std::unordered_map<FitKey, std::optional<FilledBox>, FitKeyHash> fitMemo_;
   // Behind fitMemo_: the same packings found for other objects of the same content.
   ContentFitMemo contentFits_;
 };
