@@ -41,6 +41,7 @@ set(VARBEX_SOURCES
   src/solver/whole_box_packing_shortcuts.cc
   src/solver/balancing_states.cc
   src/solver/content_fit_memo.cc
+  src/solver/item_ranks.cc
   src/solver/balancing_stats.cc
   src/solver/solver.cc
   src/api/request_reader.cc

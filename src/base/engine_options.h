@@ -32,6 +32,8 @@ struct Shortcuts {
   bool wholeOrNothingStopsEarly = true;
   // Weight balancing: a re-pack's answer is remembered by the exact content of the box.
   bool contentFitMemo = true;
+  // Weight balancing: a re-pack's items sorted by each item's rank in the item order, found once.
+  bool balancingSortsByRank = true;
   // Stability memo: keyed by the six-decimal values as numbers instead of their "%f" texts.
   bool stabilityMemoKeyedByValues = true;
   // Lookahead keys: values rounded to millionths inline instead of by llround.
@@ -51,6 +53,7 @@ struct Shortcuts {
     s.freeSpacesWalkedDepthFirst = false;
     s.wholeOrNothingStopsEarly = false;
     s.contentFitMemo = false;
+    s.balancingSortsByRank = false;
     s.stabilityMemoKeyedByValues = false;
     s.lookaheadKeysRoundedInline = false;
     return s;

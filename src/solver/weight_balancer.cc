@@ -25,6 +25,14 @@ std::vector<ItemRef> itemsIn(const FilledBox& box) {
   return items;
 }
 
+std::vector<ItemRef> placedItemsOf(const std::vector<FilledBox>& boxes) {
+  std::vector<ItemRef> items;
+  for (const FilledBox& box : boxes) {
+    for (const PlacedItem& placed : box.items()) items.push_back(placed.item);
+  }
+  return items;
+}
+
 WeightBalancer::Available initialSupply(const BoxPool& boxes, const FilledBoxList& list) {
   WeightBalancer::Available available;
   for (const BoxRef& box : boxes.sorted()) {
@@ -53,6 +61,8 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
   const double targetLoad = list.meanItemWeight();
   Available available = initialSupply(boxes_, list);
   std::vector<FilledBox> work(list.sorted().begin(), list.sorted().end());
+  // Balancing only moves these items between boxes, so their ranks hold for the whole run.
+  ranks_ = options_.shortcuts.balancingSortsByRank ? ItemRanks(placedItemsOf(work)) : ItemRanks();
   portableSort(work.begin(), work.end(), [](const FilledBox& a, const FilledBox& b) {
     return a.totalWeight() > b.totalWeight();
   });
@@ -203,10 +213,8 @@ std::optional<FilledBox> WeightBalancer::fitsWhole(const std::vector<ItemRef>& i
   const auto found = fitMemo_.find(key);
   if (found != fitMemo_.end()) return found->second;
 
-  ItemPool pool(std::make_shared<DefaultItemSorter>());
-  pool.reserve(items.size());
-  for (const ItemRef& item : items) pool.add(item);
-  std::optional<FilledBox> result = packWholeWithShortcuts(pool, box, options_.shortcuts, contentFits_);
+  std::optional<FilledBox> result =
+      packWholeWithShortcuts(items, box, options_.shortcuts, contentFits_, ranks_);
   fitMemo_.emplace(std::move(key), result);
   return result;
 }

@@ -16,6 +16,7 @@
 #include "model/item_pool.h"
 #include "solver/balancing_states.h"
 #include "solver/content_fit_memo.h"
+#include "solver/item_ranks.h"
 
 namespace varbex {
 
@@ -62,6 +63,8 @@ class WeightBalancer {
   std::unordered_map<FitKey, std::optional<FilledBox>, FitKeyHash> fitMemo_;
   // Behind fitMemo_: the same packings found for other objects of the same content.
   ContentFitMemo contentFits_;
+  // The ranks of the items being balanced in the item order, for sorting re-pack lists.
+  ItemRanks ranks_;
 };
 
 }  // namespace varbex

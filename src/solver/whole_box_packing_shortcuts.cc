@@ -36,9 +36,15 @@ bool cannotFitWhole(const std::vector<ItemRef>& items, const Box& box) {
 
 // A re-pack looks at the content of the box alone, so the same content packs the same way
 // (content_fit_memo.h says what the key holds).
-std::optional<FilledBox> packWholeWithShortcuts(const ItemPool& pool, const BoxRef& box,
-                                                const Shortcuts& shortcuts, ContentFitMemo& memo) {
-  const std::vector<ItemRef>& sorted = pool.sorted();
+std::optional<FilledBox> packWholeWithShortcuts(const std::vector<ItemRef>& items,
+                                                const BoxRef& box, const Shortcuts& shortcuts,
+                                                ContentFitMemo& memo, const ItemRanks& ranks) {
+  std::optional<ItemPool> pool;
+  std::vector<ItemRef> byRank;
+  const bool sortedByRank = shortcuts.balancingSortsByRank && ranks.sortInto(items, byRank);
+  if (!sortedByRank) pool.emplace(wholeBoxPool(items));
+  const std::vector<ItemRef>& sorted = sortedByRank ? byRank : pool->sorted();
+
   std::optional<ContentFitMemo::Key> contentKey;
   if (shortcuts.contentFitMemo) contentKey = ContentFitMemo::keyOf(sorted, *box);
   if (contentKey) {
@@ -48,7 +54,8 @@ std::optional<FilledBox> packWholeWithShortcuts(const ItemPool& pool, const BoxR
   }
   std::optional<FilledBox> result;
   if (!(shortcuts.wholeOrNothingStopsEarly && cannotFitWhole(sorted, *box))) {
-    result = packWhole(pool, box, shortcuts);
+    if (!pool) pool.emplace(wholeBoxPool(items));  // it sorts its items as `byRank` holds them
+    result = packWhole(*pool, box, shortcuts);
   }
   if (contentKey) memo.insert(std::move(*contentKey), sorted, result);
   return result;
