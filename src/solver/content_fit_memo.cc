@@ -1,5 +1,7 @@
 #include "solver/content_fit_memo.h"
 
+#include "solver/item_ranks.h"
+
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -55,6 +57,19 @@ std::optional<ContentFitMemo::Key> ContentFitMemo::keyOf(const std::vector<ItemR
       key.push_back(bitsOf(value));
     }
     key.push_back(static_cast<std::uint64_t>(item->rotationPolicy()));
+  }
+  return key;
+}
+
+std::optional<ContentFitMemo::Key> ContentFitMemo::keyOfContents(
+    const std::vector<std::uint32_t>& contents, const Box& box) {
+  Key key;
+  key.reserve(2 + contents.size());
+  key.push_back(0);  // no box is at address 0, so this tells these keys from keyOf's
+  key.push_back(static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&box)));
+  for (const std::uint32_t content : contents) {
+    if (content == ItemRanks::kNoContent) return std::nullopt;
+    key.push_back(content);
   }
   return key;
 }

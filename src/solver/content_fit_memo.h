@@ -24,6 +24,10 @@ class ContentFitMemo {
   // The key of a packing of `sorted` (a pool's sorted view) into `box`; nothing when a value is
   // not a number, since such items are told apart by identity.
   static std::optional<Key> keyOf(const std::vector<ItemRef>& sorted, const Box& box);
+  // The same key told by content numbers (ItemRanks), one an item in sorted order: two lists get
+  // equal keys exactly when keyOf gives them equal keys, and never one keyOf gives.
+  static std::optional<Key> keyOfContents(const std::vector<std::uint32_t>& contents,
+                                          const Box& box);
 
   // Nothing when the key is unknown; otherwise the remembered answer (no packing, or one) with
   // each placed position holding the item of `sorted` at that position.

@@ -1,13 +1,38 @@
 #include "solver/item_ranks.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <map>
 
 #include "base/portable_sort.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
 
 namespace varbex {
+namespace {
+
+using Content = std::array<std::uint64_t, 5>;
+
+std::uint64_t bitsOf(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+bool contentOf(const Item& item, Content& content) {
+  const double values[4] = {item.width(), item.length(), item.depth(), item.weight()};
+  for (std::size_t k = 0; k < 4; ++k) {
+    if (std::isnan(values[k])) return false;
+    content[k] = bitsOf(values[k]);
+  }
+  content[4] = static_cast<std::uint64_t>(item.rotationPolicy());
+  return true;
+}
+
+}  // namespace
 
 ItemRanks::ItemRanks(const std::vector<ItemRef>& items) {
   if (std::any_of(items.begin(), items.end(), ItemKeys::isUnordered)) return;
@@ -20,31 +45,43 @@ ItemRanks::ItemRanks(const std::vector<ItemRef>& items) {
   const DefaultItemSorter order;
   portableSort(distinct.begin(), distinct.end(),
                [&order](const Item* a, const Item* b) { return order.compare(*a, *b) < 0; });
+  std::map<Content, std::uint32_t> contents;
   std::uint32_t rank = 0;
   for (std::size_t k = 0; k < distinct.size(); ++k) {
     if (k > 0 && order.compare(*distinct[k - 1], *distinct[k]) < 0) ++rank;
-    ranks_.emplace(distinct[k], rank);
+    Content content;
+    std::uint32_t number = kNoContent;
+    if (contentOf(*distinct[k], content)) {
+      number = contents.emplace(content, static_cast<std::uint32_t>(contents.size())).first->second;
+    }
+    known_.emplace(distinct[k], Known{rank, number});
   }
 }
 
-bool ItemRanks::sortInto(const std::vector<ItemRef>& items, std::vector<ItemRef>& sorted) const {
-  if (ranks_.empty()) return false;
-  struct Placed {
-    std::uint32_t rank;
+bool ItemRanks::sortInto(const std::vector<ItemRef>& items, std::vector<ItemRef>& sorted,
+                         std::vector<std::uint32_t>& contents) const {
+  if (known_.empty()) return false;
+  struct Ranked {
+    Known known;
     const ItemRef* item;
   };
-  std::vector<Placed> placed;
-  placed.reserve(items.size());
+  std::vector<Ranked> ranked;
+  ranked.reserve(items.size());
   for (const ItemRef& item : items) {
-    const auto found = ranks_.find(item.get());
-    if (found == ranks_.end()) return false;
-    placed.push_back(Placed{found->second, &item});
+    const auto found = known_.find(item.get());
+    if (found == known_.end()) return false;
+    ranked.push_back(Ranked{found->second, &item});
   }
-  portableSort(placed.begin(), placed.end(),
-               [](const Placed& a, const Placed& b) { return a.rank < b.rank; });
+  portableSort(ranked.begin(), ranked.end(),
+               [](const Ranked& a, const Ranked& b) { return a.known.rank < b.known.rank; });
   sorted.clear();
-  sorted.reserve(placed.size());
-  for (const Placed& p : placed) sorted.push_back(*p.item);
+  sorted.reserve(ranked.size());
+  contents.clear();
+  contents.reserve(ranked.size());
+  for (const Ranked& r : ranked) {
+    sorted.push_back(*r.item);
+    contents.push_back(r.known.content);
+  }
   return true;
 }
 

@@ -61,8 +61,10 @@ FilledBoxList WeightBalancer::balance(const FilledBoxList& list) {
   const double targetLoad = list.meanItemWeight();
   Available available = initialSupply(boxes_, list);
   std::vector<FilledBox> work(list.sorted().begin(), list.sorted().end());
-  // Balancing only moves these items between boxes, so their ranks hold for the whole run.
+  // Balancing only moves these items between boxes, so their ranks hold for the whole run. The
+  // content memo's keys may name the content numbers of an earlier run, so it starts afresh.
   ranks_ = options_.shortcuts.balancingSortsByRank ? ItemRanks(placedItemsOf(work)) : ItemRanks();
+  contentFits_ = ContentFitMemo();
   portableSort(work.begin(), work.end(), [](const FilledBox& a, const FilledBox& b) {
     return a.totalWeight() > b.totalWeight();
   });

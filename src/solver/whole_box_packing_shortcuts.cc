@@ -1,6 +1,7 @@
 #include "solver/whole_box_packing_shortcuts.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -41,12 +42,17 @@ std::optional<FilledBox> packWholeWithShortcuts(const std::vector<ItemRef>& item
                                                 ContentFitMemo& memo, const ItemRanks& ranks) {
   std::optional<ItemPool> pool;
   std::vector<ItemRef> byRank;
-  const bool sortedByRank = shortcuts.balancingSortsByRank && ranks.sortInto(items, byRank);
+  std::vector<std::uint32_t> contents;
+  const bool sortedByRank =
+      shortcuts.balancingSortsByRank && ranks.sortInto(items, byRank, contents);
   if (!sortedByRank) pool.emplace(wholeBoxPool(items));
   const std::vector<ItemRef>& sorted = sortedByRank ? byRank : pool->sorted();
 
   std::optional<ContentFitMemo::Key> contentKey;
-  if (shortcuts.contentFitMemo) contentKey = ContentFitMemo::keyOf(sorted, *box);
+  if (shortcuts.contentFitMemo) {
+    contentKey = sortedByRank ? ContentFitMemo::keyOfContents(contents, *box)
+                              : ContentFitMemo::keyOf(sorted, *box);
+  }
   if (contentKey) {
     if (std::optional<std::optional<FilledBox>> known = memo.find(*contentKey, sorted)) {
       return std::move(*known);

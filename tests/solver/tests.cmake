@@ -3,3 +3,4 @@
 varbex_add_test(solver/box_chooser)
 varbex_add_test(solver/solver)
 varbex_add_test(solver/weight_balancer)
+varbex_add_test(solver/item_ranks)
