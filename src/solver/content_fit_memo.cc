@@ -1,10 +1,10 @@
 #include "solver/content_fit_memo.h"
 
-#include "solver/item_ranks.h"
-
 #include <cmath>
 #include <cstring>
 #include <utility>
+
+#include "solver/item_ranks.h"
 
 namespace varbex {
 namespace {
@@ -45,18 +45,25 @@ std::size_t ContentFitMemo::KeyHash::operator()(const Key& key) const {
   return static_cast<std::size_t>(hash);
 }
 
+bool ContentFitMemo::contentOf(const Item& item, Content& content) {
+  const double values[4] = {item.width(), item.length(), item.depth(), item.weight()};
+  for (std::size_t k = 0; k < 4; ++k) {
+    if (std::isnan(values[k])) return false;
+    content[k] = bitsOf(values[k]);
+  }
+  content[4] = static_cast<std::uint64_t>(item.rotationPolicy());
+  return true;
+}
+
 std::optional<ContentFitMemo::Key> ContentFitMemo::keyOf(const std::vector<ItemRef>& sorted,
                                                          const Box& box) {
   Key key;
   key.reserve(1 + 5 * sorted.size());
   key.push_back(static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&box)));
+  Content content;
   for (const ItemRef& item : sorted) {
-    const double values[4] = {item->width(), item->length(), item->depth(), item->weight()};
-    for (const double value : values) {
-      if (std::isnan(value)) return std::nullopt;
-      key.push_back(bitsOf(value));
-    }
-    key.push_back(static_cast<std::uint64_t>(item->rotationPolicy()));
+    if (!contentOf(*item, content)) return std::nullopt;
+    key.insert(key.end(), content.begin(), content.end());
   }
   return key;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,11 @@ namespace varbex {
 class ContentFitMemo {
  public:
   using Key = std::vector<std::uint64_t>;
+  // What a re-pack reads of one item: its extents and weight bit for bit, and its rotation policy.
+  using Content = std::array<std::uint64_t, 5>;
+
+  // The item's content; false when a value is not a number.
+  static bool contentOf(const Item& item, Content& content);
 
   // The key of a packing of `sorted` (a pool's sorted view) into `box`; nothing when a value is
   // not a number, since such items are told apart by identity.

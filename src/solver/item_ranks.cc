@@ -1,38 +1,15 @@
 #include "solver/item_ranks.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstddef>
-#include <cstring>
 #include <map>
 
 #include "base/portable_sort.h"
 #include "model/item_pool.h"
 #include "model/item_sorter.h"
+#include "solver/content_fit_memo.h"
 
 namespace varbex {
-namespace {
-
-using Content = std::array<std::uint64_t, 5>;
-
-std::uint64_t bitsOf(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-bool contentOf(const Item& item, Content& content) {
-  const double values[4] = {item.width(), item.length(), item.depth(), item.weight()};
-  for (std::size_t k = 0; k < 4; ++k) {
-    if (std::isnan(values[k])) return false;
-    content[k] = bitsOf(values[k]);
-  }
-  content[4] = static_cast<std::uint64_t>(item.rotationPolicy());
-  return true;
-}
-
-}  // namespace
 
 ItemRanks::ItemRanks(const std::vector<ItemRef>& items) {
   if (std::any_of(items.begin(), items.end(), ItemKeys::isUnordered)) return;
@@ -45,13 +22,13 @@ ItemRanks::ItemRanks(const std::vector<ItemRef>& items) {
   const DefaultItemSorter order;
   portableSort(distinct.begin(), distinct.end(),
                [&order](const Item* a, const Item* b) { return order.compare(*a, *b) < 0; });
-  std::map<Content, std::uint32_t> contents;
+  std::map<ContentFitMemo::Content, std::uint32_t> contents;
   std::uint32_t rank = 0;
   for (std::size_t k = 0; k < distinct.size(); ++k) {
     if (k > 0 && order.compare(*distinct[k - 1], *distinct[k]) < 0) ++rank;
-    Content content;
+    ContentFitMemo::Content content;
     std::uint32_t number = kNoContent;
-    if (contentOf(*distinct[k], content)) {
+    if (ContentFitMemo::contentOf(*distinct[k], content)) {
       number = contents.emplace(content, static_cast<std::uint32_t>(contents.size())).first->second;
     }
     known_.emplace(distinct[k], Known{rank, number});

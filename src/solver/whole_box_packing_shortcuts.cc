@@ -1,8 +1,8 @@
 #include "solver/whole_box_packing_shortcuts.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
